@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <stdexcept>
+
+// A failed store operation that the caller did not expect to fail: a write that did not happen, an integer read of
+// a missing or mistyped value, a read of a string that is not one.
+class ESysRegError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The per-user configuration store: keys named by whole paths ("SOFTWARE\Velmor\Cvrlik\Nick List") holding typed
+// values, kept in one SQLite database. Key and value names compare without regard to letter case and keep the
+// spelling of their first write; values enumerate in the order they were created.
+//
+// Use is always one sequence: close, open the key needed, work, close. Opening begins a transaction and closing
+// commits it, so each sequence is atomic and durable. One key is open at a time.
+class TSysReg {
+public:
+    enum TValueType { NoValue = 0, StringValue = 1, IntegerValue = 4 };
+
+    // The store in `folder` (created 0700 on first use); nothing touches the disk before the first operation.
+    explicit TSysReg(const QString& folder = DefaultFolder());
+    ~TSysReg();
+    TSysReg(const TSysReg&) = delete;
+    TSysReg& operator=(const TSysReg&) = delete;
+
+    // $XDG_CONFIG_HOME/Velmor/Cvrlik (~/.config/Velmor/Cvrlik by default).
+    static QString DefaultFolder();
+    QString Folder() const;
+    QString DatabasePath() const;
+
+    // Opens the key, creating it and its parents when missing and `create` is set. False when the key does not
+    // exist (and is not to be created), the path is not a valid key path, or the store cannot be opened or locked
+    // in time; the reads and writes that follow then fail.
+    bool OpenKey(const QString& path, bool create);
+    // Commits and closes the open key, if any. Throws ESysRegError when the commit of written values fails.
+    void CloseKey();
+    bool HasOpenKey() const;
+    QString CurrentPath() const;
+
+    // A missing value reads as empty text; a value of another type throws.
+    QString ReadString(const QString& name);
+    // A missing value or a value of another type throws.
+    qint32 ReadInteger(const QString& name);
+    bool ReadBool(const QString& name);
+    // Creates or replaces the value; throws when the value cannot be written.
+    void WriteString(const QString& name, const QString& value);
+    void WriteInteger(const QString& name, qint32 value);
+    void WriteBool(const QString& name, bool value);
+    bool ValueExists(const QString& name);
+    TValueType GetDataType(const QString& name);
+    bool DeleteValue(const QString& name);
+    // Names of the open key's values in enumeration order; throws when no key is open.
+    QStringList GetValueNames();
+
+    // Removes the key with its values and every key below it. Closes the open key first.
+    bool DeleteKey(const QString& path);
+    // Every key path of the store in creation order (for the store tool). Closes the open key first.
+    QStringList GetKeyPaths();
+
+    // When the database file could not be read as a store (garbage, truncated, a newer format) it was moved aside
+    // and a fresh store started: the path it went to, handed out once; empty otherwise.
+    QString TakeSetAsideNotice();
+
+private:
+    struct TPrivate;
+    std::unique_ptr<TPrivate> d;
+};
+
+// The process-wide accessor. The program installs its store at start-up; tests install one on a temporary folder.
+TSysReg& SysReg();
+void InstallSysReg(TSysReg* store);
