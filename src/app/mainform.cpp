@@ -1,0 +1,410 @@
+#include "app/mainform.h"
+
+#include "app/anchors.h"
+#include "app/gauge.h"
+#include "app/goodbyeform.h"
+#include "app/imagelists.h"
+#include "app/onlinelistbox.h"
+#include "app/picturebox.h"
+#include "app/shape.h"
+#include "app/soundplayer.h"
+#include "app/speedbutton.h"
+#include "settings/desktop.h"
+#include "settings/modal.h"
+#include "settings/pictures.h"
+#include "settings/settings.h"
+#include "settings/settingsform.h"
+#include "settings/sysreg.h"
+#include "settings/userchecklistbox.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+constexpr int ControlTimerInterval = 200;
+constexpr int RefreshTimerInterval = 1000;
+constexpr int ProgressGaugeMaximum = 15;
+const QString MessageSoundFile = QStringLiteral("inmsg.wav");
+const QString HomePage = QStringLiteral("http://" CVRLIK_HOMEPAGE_HOST "/velmor/cvrlik");
+
+constexpr Qt::Edges LeftTop = Qt::LeftEdge | Qt::TopEdge;
+constexpr Qt::Edges LeftTopRight = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge;
+constexpr Qt::Edges TopRight = Qt::TopEdge | Qt::RightEdge;
+constexpr Qt::Edges AllEdges = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
+constexpr Qt::Edges LeftRightBottom = Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge;
+constexpr Qt::Edges LeftBottom = Qt::LeftEdge | Qt::BottomEdge;
+constexpr Qt::Edges RightBottom = Qt::RightEdge | Qt::BottomEdge;
+
+QFont TahomaPixels(int pixels, bool bold = false) {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
+    InitPictures();
+    setWindowTitle(QStringLiteral("chat"));
+    setWindowIcon(PictureIcon(QStringLiteral("cvrlik")));
+    setFont(TahomaPixels(11));
+    setAutoFillBackground(true);
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    resize(DesignClientSize);
+    setMinimumSize(MinimumOuterSize);
+
+    MenuImageList = CreateMenuImageList();
+    MiscImageList = CreateMiscImageList();
+    CreateControls();
+    CreateTrayIcon();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::CreateControls() {
+    Image1 = new TPictureBox(QStringLiteral("stripes"), this);
+    Place(Image1, {8, 8, 58, 25}, LeftTopRight);
+
+    GoChatSpeedButton = new TSpeedButton(this);
+    GoChatSpeedButton->SetGlyph(PicturePixmap(QStringLiteral("logo"), {115, 34}), TSpeedButton::TGlyphPlace::RightEnd);
+    GoChatSpeedButton->setToolTip(QString());
+    Place(GoChatSpeedButton, {64, 4, 120, 39}, TopRight);
+    connect(GoChatSpeedButton, &TSpeedButton::clicked, this, &TMainForm::GoChatSpeedButtonClick);
+
+    OnlineListBox = new TOnlineListBox(this);
+    OnlineListBox->setFont(TahomaPixels(12));
+    QPalette listColours = OnlineListBox->palette();
+    listColours.setColor(QPalette::Base, QColor(128, 128, 128));
+    listColours.setColor(QPalette::Text, QColor(192, 192, 192));
+    OnlineListBox->setPalette(listColours);
+    Place(OnlineListBox, {4, 44, 179, 293}, AllEdges);
+
+    LinesImage = new TPictureBox(QStringLiteral("stripes"), this);
+    Place(LinesImage, {39, 346, 63, 24}, LeftRightBottom);
+
+    ConnectSpeedButton = new TSpeedButton(this);
+    ConnectSpeedButton->SetGlyph(PicturePixmap(QStringLiteral("connect"), {20, 18}), TSpeedButton::TGlyphPlace::Centre);
+    Place(ConnectSpeedButton, {5, 347, 37, 22}, LeftBottom);
+    // Connecting and disconnecting are the session's: ConnectSpeedButtonClick.
+
+    SettingsSpeedButton = new TSpeedButton(this);
+    SettingsSpeedButton->SetCaption(QStringLiteral("M E N U  "), TahomaPixels(8, true), Qt::black);
+    SettingsSpeedButton->SetGlyph(PicturePixmap(QStringLiteral("menu-glyph"), {12, 12}),
+                                  TSpeedButton::TGlyphPlace::RightOfCaption);
+    SettingsSpeedButton->SetFaceColour(QColor(212, 208, 200));
+    Place(SettingsSpeedButton, {113, 347, 69, 22}, RightBottom);
+    connect(SettingsSpeedButton, &TSpeedButton::clicked, this, &TMainForm::SettingsSpeedButtonClick);
+
+    ProgressGauge = new TGauge(Qt::black, QColor(249, 198, 98), this);
+    ProgressGauge->SetRange(0, ProgressGaugeMaximum);
+    Place(ProgressGauge, {6, 378, 173, 1}, LeftRightBottom);
+
+    AlwaysReconnectLabel = new QLabel(QStringLiteral("NET"), this);
+    AlwaysReconnectLabel->setFont(TahomaPixels(9, true));
+    QPalette red = AlwaysReconnectLabel->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    AlwaysReconnectLabel->setPalette(red);
+    AlwaysReconnectLabel->hide();
+    Place(AlwaysReconnectLabel, {12, 373, 24, 10}, LeftBottom);
+
+    GreenDiodShape = new TShape(QColor(0, 255, 0), this);
+    GreenDiodShape->hide();
+    Place(GreenDiodShape, {3, 375, 7, 7}, LeftBottom);
+    RedDiodShape = new TShape(QColor(255, 0, 0), this);
+    RedDiodShape->hide();
+    Place(RedDiodShape, {32, 375, 7, 7}, LeftBottom);
+
+    ControlTimer = new QTimer(this);
+    ControlTimer->setInterval(ControlTimerInterval);
+    connect(ControlTimer, &QTimer::timeout, this, &TMainForm::ControlTimerTimer);
+    RefreshTimer = new QTimer(this);
+    RefreshTimer->setInterval(RefreshTimerInterval);
+    connect(RefreshTimer, &QTimer::timeout, this, &TMainForm::RefreshTimerTimer);
+
+    SoundPlayer = new TSoundPlayer(this);
+    connect(SoundPlayer, &TSoundPlayer::Failed, this, [this] { SoundUnavailable = true; });
+}
+
+void TMainForm::CreateTrayIcon() {
+    TrayPopupMenu = new QMenu(this);
+    EndSession = TrayPopupMenu->addAction(QStringLiteral("&Konec"));
+    connect(EndSession, &QAction::triggered, this, &TMainForm::EndSessionClick);
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        // Without a tray the window itself is the way back to the program: it is shown at start and never hides.
+        return;
+    }
+    TrayIcon = new QSystemTrayIcon(MiscImageList.value(TrayNormalImage), this);
+    TrayIcon->setToolTip(QStringLiteral("Cvrlik - klient pro Klabos"));
+    TrayIcon->setContextMenu(TrayPopupMenu);
+    TrayIcon->show();
+}
+
+void TMainForm::Place(QWidget* control, const QRect& design, Qt::Edges anchors) {
+    AnchoredControls.append({control, design, anchors});
+    control->setGeometry(AnchoredRect(design, anchors, DesignClientSize, size()));
+}
+
+void TMainForm::SetSettingsForm(TSettingsForm* form) {
+    SettingsForm = form;
+    if (SettingsForm) {
+        connect(SettingsForm, &TSettingsForm::LoginNameChanged, this, &TMainForm::ClearSessionKey);
+    }
+}
+
+void TMainForm::SetGoodbyeForm(TGoodbyeForm* form) {
+    GoodbyeForm = form;
+}
+
+void TMainForm::FormCreate() {
+    FirstShow = true;
+    // The notification popup and the idle-kick warning are created here once they exist.
+    ReplyNicks.clear();
+    SessionKey.clear();
+    NotifyCounter = 1;
+    ArrivalList.clear();
+    ResetConnection();
+    ControlTimer->start();
+    RefreshTimer->stop();
+    LoggedIn = false;
+    ConnectionWanted = false;
+    OwnIdle = 0;
+    InMsgBusy = false;
+    LastMsgId = QStringLiteral("0");
+    // AppMinimize: changeEvent() sees the application's minimize as the window's state change.
+    RestoreGeometry();
+    QCoreApplication::postEvent(this, new QEvent(MsgCreated));
+}
+
+void TMainForm::RestoreGeometry() {
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    store.OpenKey(ProductKey, true);
+    RestoredFully = false;
+    // Each value is applied as soon as it is read; the first missing or mistyped one ends the restore, and the
+    // window goes to the centre of the screen with what was applied so far.
+    try {
+        const QRect desktop = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->virtualGeometry()
+                                                               : QRect(0, 0, 4096, 4096);
+        const int left = store.ReadInteger(QStringLiteral("WindowLeft"));
+        move(left, y());
+        const int top = store.ReadInteger(QStringLiteral("WindowTop"));
+        move(x(), top);
+        // A size larger than the whole desktop is no size the user gave the window.
+        const int storedWidth = qMin(store.ReadInteger(QStringLiteral("WindowWidth")), desktop.width());
+        PendingOuterSize = QSize(storedWidth, frameGeometry().height());
+        resize(storedWidth - FrameExtra().width(), height());
+        const int storedHeight = qMin(store.ReadInteger(QStringLiteral("WindowHeight")), desktop.height());
+        PendingOuterSize.setHeight(storedHeight);
+        resize(width(), storedHeight - FrameExtra().height());
+        RestoredFully = true;
+    } catch (const ESysRegError&) {
+    }
+    try {
+        store.CloseKey();
+    } catch (const ESysRegError&) {
+    }
+
+    // A window restored wholly outside every screen (a screen since removed) could never be reached again.
+    bool onScreen = false;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        onScreen = onScreen || screen->geometry().intersects(frameGeometry());
+    }
+    if (!RestoredFully || !onScreen) {
+        PlaceAtScreenCentre();
+    }
+}
+
+void TMainForm::PlaceAtScreenCentre() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        return;
+    }
+    const QRect area = screen->geometry();
+    const QSize outer = frameGeometry().size();
+    move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
+}
+
+QSize TMainForm::FrameExtra() const {
+    return frameGeometry().size() - size();
+}
+
+void TMainForm::FitFrame() {
+    // The stored sizes are outer sizes; the window manager tells the frame's size only once the window is shown.
+    const QSize extra = FrameExtra();
+    if (FrameFitted || extra.isNull() || !isVisible()) {
+        return;
+    }
+    FrameFitted = true;
+    setMinimumSize(MinimumOuterSize - extra);
+    if (PendingOuterSize.isValid()) {
+        resize(PendingOuterSize - extra);
+    }
+}
+
+QRect TMainForm::StoredGeometry() const {
+    return frameGeometry();
+}
+
+void TMainForm::FormDestroy() {
+    ArrivalList.clear();
+    ReplyNicks.clear();
+    // The notification popup and the idle-kick warning are freed here once they exist.
+    const QRect geometry = StoredGeometry();
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    store.OpenKey(ProductKey, true);
+    store.WriteInteger(QStringLiteral("WindowLeft"), geometry.left());
+    store.WriteInteger(QStringLiteral("WindowTop"), geometry.top());
+    store.WriteInteger(QStringLiteral("WindowWidth"), geometry.width());
+    store.WriteInteger(QStringLiteral("WindowHeight"), geometry.height());
+    store.CloseKey();
+}
+
+void TMainForm::FormShow() {
+    FirstShow = false;
+    if (SettingsForm) {
+        const TUserCheckListBox* watched = SettingsForm->UserCheckListBox;
+        TOnlineList& entries = OnlineListBox->Entries();
+        for (int index = 0; index < watched->Count(); ++index) {
+            const QString nick = watched->NickAt(index);
+            if (entries.IndexOf(nick) < 0) {
+                entries.AddOffline(nick);
+            }
+        }
+        OnlineListBox->EntriesChanged();
+    }
+    SoundUnavailable = false;
+    if (!SoundPlayer->Open(MessageSoundFile)) {
+        SoundUnavailable = true;
+    }
+    MarkStoredMessages();
+}
+
+void TMainForm::MarkStoredMessages() {
+    // Filled in with message retrieval: marks the entries of senders whose messages are stored.
+}
+
+void TMainForm::FormCloseQuery() {
+    ResetConnection();
+    // The session's HTTP client is destroyed here, so that no session event arrives while closing.
+    setEnabled(false);
+    if (GoodbyeForm) {
+        GoodbyeForm->show();
+    }
+}
+
+void TMainForm::ResetConnection() {
+    ConnectSpeedButton->setEnabled(false);
+    // Both HTTP clients are aborted here and waited for until they are idle.
+    ConnectSpeedButton->setEnabled(true);
+    ProgressGauge->SetProgress(ProgressGauge->MinValue());
+    LoggedIn = false;
+    Transferring = false;
+    Connecting = false;
+    OnlineListBox->viewport()->update();
+}
+
+void TMainForm::ShowError(const QString& text, const QString& caption) {
+    TModal::MessageBox(this, caption, text, QMessageBox::Critical);
+}
+
+void TMainForm::EndSessionClick() {
+    close();
+}
+
+void TMainForm::ClearSessionKey() {
+    SessionKey.clear();
+}
+
+void TMainForm::GoChatSpeedButtonClick() {
+    TDesktop::OpenUrl(QUrl(HomePage));
+}
+
+void TMainForm::SettingsSpeedButtonClick() {
+    if (!SettingsForm) {
+        return;
+    }
+    const bool wasSuspended = Settings.SuspendNotifications;
+    TModal::ExecDialog(*SettingsForm);
+    if (wasSuspended && !Settings.SuspendNotifications) {
+        // Announce at the next list update rather than after a whole round of refreshes.
+        NotifyCounter = Settings.NotifyDivisor;
+    }
+}
+
+void TMainForm::ControlTimerTimer() {
+    // The session's housekeeping tick: arrival counters, lamps, the connect watchdog, the reconnect delay and
+    // the tray blinking run here.
+}
+
+void TMainForm::RefreshTimerTimer() {
+    // The session's refresh clock: starts a refresh every SessionRefresh + 1 seconds.
+}
+
+void TMainForm::FormResize() {
+    // As many list columns as the minimum width fits into the window's width.
+    OnlineListBox->SetColumns(frameGeometry().width() / MinimumOuterSize.width());
+}
+
+void TMainForm::AppMinimize() {
+    Q_EMIT AppMinimized();
+}
+
+bool TMainForm::event(QEvent* event) {
+    if (event->type() == MsgCreated) {
+        return true;
+    }
+    if (event->type() == MsgConnectNow) {
+        // Connect now: the session's; until it is there the request has nothing to start.
+        return true;
+    }
+    const bool handled = QWidget::event(event);
+    if (!FrameFitted &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
+        FitFrame();
+    }
+    return handled;
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (FirstShow) {
+        FormShow();
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    FormCloseQuery();
+    event->accept();
+    Q_EMIT FormClosed();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    for (const TAnchoredControl& anchored : AnchoredControls) {
+        anchored.Control->setGeometry(AnchoredRect(anchored.Design, anchored.Anchors, DesignClientSize, size()));
+    }
+    FormResize();
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && windowState().testFlag(Qt::WindowMinimized)) {
+        AppMinimize();
+    }
+}

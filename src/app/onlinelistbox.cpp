@@ -1,0 +1,61 @@
+#include "app/onlinelistbox.h"
+
+#include <QResizeEvent>
+
+int TOnlineListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Entries.Count();
+}
+
+QVariant TOnlineListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= Entries.Count()) {
+        return {};
+    }
+    if (role == Qt::DisplayRole) {
+        return Entries.NickAt(index.row());
+    }
+    if (role == Qt::SizeHintRole) {
+        return QSize(0, TOnlineListBox::ItemHeight);
+    }
+    return {};
+}
+
+void TOnlineListModel::EntriesChanged() {
+    beginResetModel();
+    endResetModel();
+}
+
+TOnlineListBox::TOnlineListBox(QWidget* parent)
+    : QListView(parent)
+    , Model(new TOnlineListModel(this)) {
+    setModel(Model);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUniformItemSizes(true);
+    setFlow(QListView::TopToBottom);
+    setResizeMode(QListView::Adjust);
+    setMouseTracking(false);
+    setFrameShape(QFrame::NoFrame);
+    UpdateGrid();
+}
+
+void TOnlineListBox::SetColumns(int columns) {
+    columns = qMax(1, columns);
+    if (columns == ColumnCount) {
+        return;
+    }
+    ColumnCount = columns;
+    UpdateGrid();
+}
+
+void TOnlineListBox::resizeEvent(QResizeEvent* event) {
+    QListView::resizeEvent(event);
+    UpdateGrid();
+}
+
+void TOnlineListBox::UpdateGrid() {
+    // One column is an ordinary list; several wrap from the bottom of one column to the top of the next.
+    setWrapping(ColumnCount > 1);
+    setVerticalScrollBarPolicy(ColumnCount > 1 ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    setHorizontalScrollBarPolicy(ColumnCount > 1 ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    setGridSize(QSize(qMax(1, viewport()->width() / ColumnCount), ItemHeight));
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "app/onlinelist.h"
+
+#include <QAbstractListModel>
+#include <QListView>
+
+// The item model over the on-line list's entries: one row per entry, the nick as its text.
+class TOnlineListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    TOnlineList Entries;
+    // Call after the entries were changed: the view shows them anew.
+    void EntriesChanged();
+};
+
+// The main window's on-line list: fixed item height 15, one or several columns of equal width filled top to
+// bottom. For now each entry shows its nick; the painting of state icons and colours takes over later.
+class TOnlineListBox : public QListView {
+    Q_OBJECT
+public:
+    static constexpr int ItemHeight = 15;
+
+    explicit TOnlineListBox(QWidget* parent = nullptr);
+
+    TOnlineList& Entries() { return Model->Entries; }
+    const TOnlineList& Entries() const { return Model->Entries; }
+    void EntriesChanged() { Model->EntriesChanged(); }
+
+    int Columns() const { return ColumnCount; }
+    void SetColumns(int columns);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void UpdateGrid();
+
+    TOnlineListModel* Model;
+    int ColumnCount = 1;
+};

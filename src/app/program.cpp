@@ -1,0 +1,98 @@
+#include "app/program.h"
+
+#include "app/goodbyeform.h"
+#include "app/mainform.h"
+#include "app/signalwatcher.h"
+#include "app/singleinstance.h"
+#include "settings/application.h"
+#include "settings/modal.h"
+#include "settings/pictures.h"
+#include "settings/settings.h"
+#include "settings/settingsform.h"
+#include "settings/sysreg.h"
+
+#include <QDir>
+#include <QSystemTrayIcon>
+#include <memory>
+
+namespace {
+
+// On a Wayland desktop the program runs through XWayland when it can: Wayland denies applications stay-on-top,
+// window placement and the pointer position, which the program needs. A platform the user chose stays.
+void PreferX11UnderWayland() {
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        return;
+    }
+    const bool wayland = qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
+                         qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
+    if (wayland && qEnvironmentVariableIsSet("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
+    }
+}
+
+void TellAboutSetAsideStore(QWidget* owner) {
+    const QString keptAt = SysReg().TakeSetAsideNotice();
+    if (keptAt.isEmpty()) {
+        return;
+    }
+    TModal::MessageBox(owner, QStringLiteral("Cvrlik"),
+                       QStringLiteral("Soubor s nastavením programu nešel přečíst, a tak byl odložen stranou jako\n"
+                                      "%1\n\nProgram začíná s novým nastavením a výchozími hodnotami.")
+                           .arg(QDir::toNativeSeparators(keptAt)),
+                       QMessageBox::Critical);
+}
+
+// Creates the three lifelong windows, runs the event loop and ends the run. A failure outside any event
+// handler reaches the same error report as one inside.
+void RunWindows(TApplication& application) {
+    TMainForm mainForm;
+    TellAboutSetAsideStore(&mainForm);
+    TSettingsForm settingsForm(&mainForm);
+    mainForm.SetSettingsForm(&settingsForm);
+    TGoodbyeForm goodbyeForm;
+    mainForm.SetGoodbyeForm(&goodbyeForm);
+
+    QObject::connect(&mainForm, &TMainForm::FormClosed, &application, &QCoreApplication::quit);
+    QObject::connect(&mainForm, &TMainForm::AppMinimized, &application, &QCoreApplication::quit);
+    TSignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &TSignalWatcher::TerminationRequested, &mainForm, &QWidget::close);
+
+    if (Settings.DisplayOnStart || !mainForm.TrayIcon) {
+        mainForm.show();
+    }
+    if (Settings.AutoConnectOnStartup) {
+        QCoreApplication::postEvent(&mainForm, new QEvent(MsgConnectNow));
+    }
+    application.exec();
+
+    try {
+        mainForm.FormDestroy();
+    } catch (...) {
+        TApplication::ReportCurrentException();
+    }
+}
+
+} // namespace
+
+int RunProgram(int argc, char** argv) {
+    PreferX11UnderWayland();
+    TApplication application(argc, argv);
+    application.setQuitOnLastWindowClosed(false);
+    application.setDesktopFileName(QStringLiteral("cvrlik"));
+    InitPictures();
+    application.setWindowIcon(PictureIcon(QStringLiteral("cvrlik")));
+
+    TSingleInstance instance;
+    if (!instance.TryAcquire()) {
+        return 0;
+    }
+    auto store = std::make_unique<TSysReg>();
+    InstallSysReg(store.get());
+    try {
+        RunWindows(application);
+    } catch (...) {
+        TApplication::ReportCurrentException();
+    }
+    InstallSysReg(nullptr);
+    return 0;
+}

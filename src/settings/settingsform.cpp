@@ -1,0 +1,563 @@
+#include "settings/settingsform.h"
+
+#include "settings/desktop.h"
+#include "settings/encrypt.h"
+#include "settings/pictures.h"
+#include "settings/sysreg.h"
+#include "settings/userchecklistbox.h"
+#include "settings/windowstyle.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr QSize ClientSize(352, 436);
+
+// Runs one store read; a failed read leaves the value as it was (its default), as every load wants.
+template <typename Read>
+void ReadOrKeep(Read read) {
+    try {
+        read();
+    } catch (const ESysRegError&) {
+    }
+}
+
+// Closing after a load commits at most the keys the open created; failing to keep them costs nothing.
+void CloseAfterLoad() {
+    ReadOrKeep([] { SysReg().CloseKey(); });
+}
+
+qint32 ReadIntegerInRange(const TIntegerSetting& setting) {
+    qint32 value = setting.Default;
+    ReadOrKeep([&] { value = SysReg().ReadInteger(QLatin1String(setting.Name)); });
+    return value >= setting.Minimum && value <= setting.Maximum ? value : setting.Default;
+}
+
+bool ReadFlag(const char* name, bool defaultValue) {
+    bool value = defaultValue;
+    ReadOrKeep([&] { value = SysReg().ReadBool(QLatin1String(name)); });
+    return value;
+}
+
+QString ReadText(const char* name) {
+    QString value;
+    ReadOrKeep([&] { value = SysReg().ReadString(QLatin1String(name)); });
+    return value;
+}
+
+QSpinBox* NewSpinEdit(QWidget* parent, int step, int digits) {
+    auto* spin = new QSpinBox(parent);
+    spin->setSingleStep(step);
+    if (digits > 0) {
+        spin->setMaximumWidth(spin->fontMetrics().horizontalAdvance(QString(digits + 1, QLatin1Char('9'))) + 28);
+    }
+    return spin;
+}
+
+QHBoxLayout* NumberRow(const QString& before, QSpinBox* spin, const QString& after) {
+    auto* row = new QHBoxLayout;
+    if (!before.isEmpty()) {
+        row->addWidget(new QLabel(before));
+    }
+    row->addWidget(spin);
+    if (!after.isEmpty()) {
+        row->addWidget(new QLabel(after));
+    }
+    row->addStretch();
+    return row;
+}
+
+} // namespace
+
+TSettingsForm::TSettingsForm(QWidget* mainWindow)
+    : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , MainWindow(mainWindow) {
+    InitPictures();
+    setWindowTitle(QStringLiteral("Nastavení"));
+    QFont dialogFont(QStringLiteral("Tahoma"));
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
+
+    PageControl = new QTabWidget(this);
+    ServerTabSheet = CreateServerPage();
+    UserTabSheet = CreateUserPage();
+    CommonTabSheet = CreateCommonPage();
+    AboutTabSheet = CreateAboutPage();
+    PageControl->addTab(ServerTabSheet, PictureIcon(QStringLiteral("tab-server")), QStringLiteral("&Server a Proxy"));
+    PageControl->addTab(UserTabSheet, PictureIcon(QStringLiteral("tab-users")), QStringLiteral("&Uživatelé"));
+    PageControl->addTab(CommonTabSheet, PictureIcon(QStringLiteral("tab-general")), QStringLiteral("O&becné"));
+    PageControl->addTab(AboutTabSheet, PictureIcon(QStringLiteral("tab-about")), QString());
+    PageControl->setCurrentWidget(AboutTabSheet);
+
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    CancelButton = new QPushButton(QStringLiteral("Zrušit"), this);
+    ApplyButton = new QPushButton(QStringLiteral("Použít"), this);
+    OKButton->setDefault(true);
+    ApplyButton->setEnabled(false);
+    connect(OKButton, &QPushButton::clicked, this, &TSettingsForm::OKButtonClick);
+    connect(ApplyButton, &QPushButton::clicked, this, &TSettingsForm::ApplyButtonClick);
+    connect(CancelButton, &QPushButton::clicked, this, &TSettingsForm::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKButton);
+    buttons->addWidget(CancelButton);
+    buttons->addWidget(ApplyButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 8);
+    layout->addWidget(PageControl);
+    layout->addLayout(buttons);
+    setFixedSize(ClientSize);
+
+    FormCreate();
+}
+
+QWidget* TSettingsForm::CreateServerPage() {
+    auto* page = new QWidget;
+
+    auto* loginGroup = new QGroupBox(QStringLiteral(" Login: "), page);
+    LoginNameEdit = new QLineEdit(loginGroup);
+    LoginPasswordEdit = new QLineEdit(loginGroup);
+    LoginPasswordEdit->setEchoMode(QLineEdit::Password);
+    RememberPasswordCheckBox = new QCheckBox(QStringLiteral("Zapamatovat heslo"), loginGroup);
+    RememberPasswordCheckBox->setLayoutDirection(Qt::RightToLeft); // caption at the left of the box
+    KlabosServerEdit = new QLineEdit(QStringLiteral(CVRLIK_SERVICE_HOST), loginGroup);
+    KlabosServerEdit->setEnabled(false);
+    KlabosServerEdit->setReadOnly(true);
+    auto* loginLayout = new QFormLayout(loginGroup);
+    loginLayout->addRow(QStringLiteral("Nick:"), LoginNameEdit);
+    loginLayout->addRow(QStringLiteral("Heslo:"), LoginPasswordEdit);
+    loginLayout->addRow(QString(), RememberPasswordCheckBox);
+    loginLayout->addRow(QStringLiteral("Klabos Server:"), KlabosServerEdit);
+
+    auto* proxyGroup = new QGroupBox(QStringLiteral(" Proxy: "), page);
+    UseProxyCheckBox = new QCheckBox(QStringLiteral("Použít proxy server"), proxyGroup);
+    ProxyServerLabel = new QLabel(QStringLiteral("Server:"), proxyGroup);
+    ProxyServerEdit = new QLineEdit(proxyGroup);
+    ProxyPortLabel = new QLabel(QStringLiteral("Port:"), proxyGroup);
+    ProxyPortEdit = new QLineEdit(proxyGroup);
+    ProxyPortEdit->setMaxLength(5);
+    ProxyPortEdit->setMaximumWidth(ProxyPortEdit->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
+    UseProxyAuthCheckBox = new QCheckBox(QStringLiteral("Server vyžaduje autentizaci"), proxyGroup);
+    ProxyNameLabel = new QLabel(QStringLiteral("Jméno:"), proxyGroup);
+    ProxyNameEdit = new QLineEdit(proxyGroup);
+    ProxyPasswordLabel = new QLabel(QStringLiteral("Heslo:"), proxyGroup);
+    ProxyPasswordEdit = new QLineEdit(proxyGroup);
+    ProxyPasswordEdit->setEchoMode(QLineEdit::Password);
+    for (QWidget* control : {static_cast<QWidget*>(ProxyServerLabel), static_cast<QWidget*>(ProxyServerEdit),
+                             static_cast<QWidget*>(ProxyPortLabel), static_cast<QWidget*>(ProxyPortEdit),
+                             static_cast<QWidget*>(ProxyNameLabel), static_cast<QWidget*>(ProxyNameEdit),
+                             static_cast<QWidget*>(ProxyPasswordLabel), static_cast<QWidget*>(ProxyPasswordEdit)}) {
+        control->setEnabled(false);
+    }
+    auto* proxyLayout = new QGridLayout(proxyGroup);
+    proxyLayout->addWidget(UseProxyCheckBox, 0, 0, 1, 4);
+    proxyLayout->addWidget(ProxyServerLabel, 1, 0);
+    proxyLayout->addWidget(ProxyServerEdit, 1, 1);
+    proxyLayout->addWidget(ProxyPortLabel, 1, 2);
+    proxyLayout->addWidget(ProxyPortEdit, 1, 3);
+    proxyLayout->addWidget(UseProxyAuthCheckBox, 2, 0, 1, 4);
+    proxyLayout->addWidget(ProxyNameLabel, 3, 0);
+    proxyLayout->addWidget(ProxyNameEdit, 3, 1, 1, 3);
+    proxyLayout->addWidget(ProxyPasswordLabel, 4, 0);
+    proxyLayout->addWidget(ProxyPasswordEdit, 4, 1, 1, 3);
+    connect(UseProxyCheckBox, &QCheckBox::toggled, this, &TSettingsForm::UseProxyCheckBoxClick);
+    connect(UseProxyAuthCheckBox, &QCheckBox::toggled, this, &TSettingsForm::UseProxyAuthCheckBoxClick);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(loginGroup);
+    layout->addWidget(proxyGroup);
+    layout->addStretch();
+    return page;
+}
+
+QWidget* TSettingsForm::CreateUserPage() {
+    auto* page = new QWidget;
+    UserCheckListBox = new TUserCheckListBox(page);
+    NickEdit = new QLineEdit(page);
+    NotifyComboBox = new QComboBox(page);
+    NotifyComboBox->addItems({QStringLiteral("ANO"), QStringLiteral("NE")});
+    AddUserBtn = new QPushButton(QStringLiteral("&Přidej"), page);
+    RemoveUserBtn = new QPushButton(QStringLiteral("Odst&raň"), page);
+    RemoveUserBtn->setEnabled(false);
+    CommentEdit = new QPlainTextEdit(page);
+    CommentEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    auto* nickLabel = new QLabel(QStringLiteral("&Nick:"), page);
+    nickLabel->setBuddy(NickEdit);
+    auto* notifyLabel = new QLabel(QStringLiteral("&Oznamovat:"), page);
+    notifyLabel->setBuddy(NotifyComboBox);
+    auto* commentLabel = new QLabel(QStringLiteral("&Komentář:"), page);
+    commentLabel->setBuddy(CommentEdit);
+
+    auto* fields = new QGridLayout;
+    fields->addWidget(nickLabel, 0, 0);
+    fields->addWidget(NickEdit, 0, 1);
+    fields->addWidget(AddUserBtn, 0, 2);
+    fields->addWidget(notifyLabel, 1, 0);
+    fields->addWidget(NotifyComboBox, 1, 1);
+    fields->addWidget(RemoveUserBtn, 1, 2);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(UserCheckListBox, 3);
+    layout->addLayout(fields);
+    layout->addWidget(commentLabel);
+    layout->addWidget(CommentEdit, 2);
+    return page;
+}
+
+QWidget* TSettingsForm::CreateCommonPage() {
+    auto* page = new QWidget;
+
+    auto* startGroup = new QGroupBox(QStringLiteral(" Po startu: "), page);
+    AutoConnectCheckBox = new QCheckBox(QStringLiteral("Automaticky připojit"), startGroup);
+    DisplayOnStartCheckBox = new QCheckBox(QStringLiteral("Zobrazit hlavní okno"), startGroup);
+    AlwaysOnTopCheckBox = new QCheckBox(QStringLiteral("Vždy na vrchu"), startGroup);
+    auto* startLayout = new QVBoxLayout(startGroup);
+    startLayout->addWidget(AutoConnectCheckBox);
+    startLayout->addWidget(DisplayOnStartCheckBox);
+    startLayout->addWidget(AlwaysOnTopCheckBox);
+
+    auto* errorGroup = new QGroupBox(QStringLiteral(" Chyby připojení: "), page);
+    ReportErrorsCheckBox = new QCheckBox(QStringLiteral("Hlásit"), errorGroup);
+    AlwaysReconnectCheckBox = new QCheckBox(QStringLiteral("Opakovaně připojovat"), errorGroup);
+    auto* errorLayout = new QVBoxLayout(errorGroup);
+    errorLayout->addWidget(ReportErrorsCheckBox);
+    errorLayout->addWidget(AlwaysReconnectCheckBox);
+    errorLayout->addStretch();
+
+    NetDetectButton = new QPushButton(QStringLiteral("Nastavit pro NET-DETECT"), page);
+
+    auto* notifyGroup = new QGroupBox(QStringLiteral(" Oznamování uživatelů: "), page);
+    NotifyDivisorSpinEdit = NewSpinEdit(notifyGroup, 1, 3);
+    NewOnlyCheckBox = new QCheckBox(QStringLiteral("Jen nově příchozí"), notifyGroup);
+    NotifyWaitSpinEdit = NewSpinEdit(notifyGroup, 100, 4);
+    SuspendCheckBox = new QCheckBox(QStringLiteral("Dočasně potlačit"), notifyGroup);
+    QFont bold = SuspendCheckBox->font();
+    bold.setBold(true);
+    SuspendCheckBox->setFont(bold);
+    auto* notifyLayout = new QVBoxLayout(notifyGroup);
+    auto* divisorRow = NumberRow(QStringLiteral("Po "), NotifyDivisorSpinEdit, QStringLiteral("obnovení(ch)"));
+    divisorRow->addWidget(NewOnlyCheckBox);
+    notifyLayout->addLayout(divisorRow);
+    notifyLayout->addLayout(
+        NumberRow(QStringLiteral("Čekej"), NotifyWaitSpinEdit, QStringLiteral("milisekund, než bude oznámen další")));
+    notifyLayout->addWidget(SuspendCheckBox);
+
+    AboutToKickCheckBox = new QCheckBox(QStringLiteral("Varovat před vyhozením"), page);
+    AboutToKickTimeSpinEdit = NewSpinEdit(page, 1, 2);
+    RefreshIntervalSpinEdit = NewSpinEdit(page, 5, 3);
+    StatusRefreshIntervalSpinEdit = NewSpinEdit(page, 1, 3);
+    EasyMouseCheckBox = new QCheckBox(QStringLiteral("Snadná myš"), page);
+
+    auto* topRow = new QHBoxLayout;
+    topRow->addWidget(startGroup);
+    topRow->addWidget(errorGroup);
+    auto* kickRow = NumberRow(QString(), AboutToKickTimeSpinEdit, QStringLiteral("minut."));
+    kickRow->insertWidget(0, AboutToKickCheckBox);
+    kickRow->insertWidget(1, new QLabel(QStringLiteral("Hranice")));
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(topRow);
+    layout->addWidget(NetDetectButton, 0, Qt::AlignLeft);
+    layout->addWidget(notifyGroup);
+    layout->addLayout(kickRow);
+    layout->addLayout(NumberRow(QStringLiteral("Obnovovat po"), RefreshIntervalSpinEdit, QStringLiteral("sekundách.")));
+    layout->addLayout(NumberRow(QStringLiteral("Občerstvení stavu po"), StatusRefreshIntervalSpinEdit,
+                                QStringLiteral("minutách.")));
+    layout->addWidget(EasyMouseCheckBox);
+    layout->addStretch();
+    return page;
+}
+
+QWidget* TSettingsForm::CreateAboutPage() {
+    auto* page = new QWidget;
+    VersionLabel = new QLabel(QStringLiteral("Cvrlik klient v. "), page);
+    QFont bold = VersionLabel->font();
+    bold.setBold(true);
+    VersionLabel->setFont(bold);
+    auto* logo = new QLabel(page);
+    logo->setPixmap(PicturePixmap(QStringLiteral("logo"), QSize(115, 34)));
+    logo->setStyleSheet(QStringLiteral("background: black; padding: 4px;"));
+    logo->setAlignment(Qt::AlignCenter);
+    AboutText = new QTextBrowser(page);
+    AboutText->setOpenLinks(false);
+    AboutText->setPlainText(QStringLiteral(
+        "Cvrlik je malý klient, který běží vedle webového prohlížeče a hlídá za vás chat Klabos.\n\n"
+        "Přihlásí se na pozadí, ukazuje, kdo z vašich známých je právě na chatu, v jaké místnosti "
+        "a jak dlouho nic nenapsal, ohlásí příchod sledovaných uživatelů, upozorní vás, než vás chat "
+        "vyhodí pro nečinnost, a schovává vzkazy, které vám ostatní nechali, dokud si je nepřečtete.\n\n"
+        "Seznam sledovaných uživatelů a komentáře k nim upravíte na stránce Uživatelé, přihlašovací "
+        "údaje a proxy server na stránce Server a Proxy."));
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(logo);
+    layout->addWidget(VersionLabel, 0, Qt::AlignHCenter);
+    layout->addWidget(AboutText);
+    return page;
+}
+
+void TSettingsForm::FormCreate() {
+    VersionLabel->setText(VersionLabel->text() + VersionText());
+    SetSpinEditRanges();
+    CommentEdit->clear();
+    LoadServerSettings();
+    LoadNickList();
+    LoadCommonSettings();
+}
+
+void TSettingsForm::SetSpinEditRanges() {
+    NotifyDivisorSpinEdit->setRange(NotifyDivisorSetting.Minimum, NotifyDivisorSetting.Maximum);
+    NotifyWaitSpinEdit->setRange(NotifyWaitSetting.Minimum, NotifyWaitSetting.Maximum);
+    AboutToKickTimeSpinEdit->setRange(AboutToKickWarningTimeSetting.Minimum, AboutToKickWarningTimeSetting.Maximum);
+    RefreshIntervalSpinEdit->setRange(SessionRefreshSetting.Minimum, SessionRefreshSetting.Maximum);
+    StatusRefreshIntervalSpinEdit->setRange(StatusRefreshSetting.Minimum, StatusRefreshSetting.Maximum);
+}
+
+void TSettingsForm::LoadServerSettings() {
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    store.OpenKey(ProductKey, true);
+    Settings.LoginName = ReadText("LoginName");
+    Settings.LoginPassword = UnscrambleText(ReadText("LoginPassword"));
+    Settings.RememberPassword = ReadFlag("RememberPassword", false);
+    Settings.UsingProxy = ReadFlag("UsingProxy", false);
+    Settings.ProxyServer = ReadText("ProxyServer");
+    Settings.ProxyPort = 0;
+    ReadOrKeep([&] { Settings.ProxyPort = static_cast<quint16>(store.ReadInteger(QStringLiteral("ProxyPort"))); });
+    Settings.UsingProxyAuthentization = ReadFlag("UsingProxyAuthentization", false);
+    Settings.ProxyLoginName = ReadText("ProxyLoginName");
+    Settings.ProxyPassword = UnscrambleText(ReadText("ProxyPassword"));
+    CloseAfterLoad();
+    ShowServerSettings();
+}
+
+void TSettingsForm::LoadNickList() {
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    store.OpenKey(NickListKey, true);
+    // The listing and the flags share one guard: after the first failing read the remaining entries keep their
+    // flags off. When the listing itself fails the list in memory stays as it was: emptying it would have the
+    // next SaveNickList wipe the stored list.
+    ReadOrKeep([&] {
+        const QStringList nicks = store.GetValueNames();
+        UserCheckListBox->ReplaceNicks(nicks);
+        for (int index = 0; index < UserCheckListBox->Count(); ++index) {
+            UserCheckListBox->SetFlag(index, store.ReadBool(UserCheckListBox->NickAt(index)));
+        }
+    });
+    CloseAfterLoad();
+    ResetUsersPage();
+}
+
+void TSettingsForm::LoadCommonSettings() {
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    store.OpenKey(ProductKey, true);
+    Settings.SessionRefresh = ReadIntegerInRange(SessionRefreshSetting);
+    Settings.StatusRefresh = ReadIntegerInRange(StatusRefreshSetting);
+    Settings.NotifyDivisor = ReadIntegerInRange(NotifyDivisorSetting);
+    Settings.NotifyWait = ReadIntegerInRange(NotifyWaitSetting);
+    Settings.AboutToKickWarningTime = ReadIntegerInRange(AboutToKickWarningTimeSetting);
+    Settings.AutoConnectOnStartup = ReadFlag("AutoConnectOnStartup", false);
+    Settings.DisplayOnStart = ReadFlag("DisplayOnStart", true);
+    Settings.ReportNetworkErrors = ReadFlag("ReportNetworkErrors", true);
+    Settings.AlwaysReconnect = ReadFlag("AlwaysReconnect", false);
+    Settings.AlwaysOnTop = ReadFlag("AlwaysOnTop", false);
+    SetStayOnTop(MainWindow, Settings.AlwaysOnTop);
+    Settings.NotifyNewUsersOnly = ReadFlag("NotifyNewUsersOnly", true);
+    Settings.EasyMouseMode = ReadFlag("EasyMouseMode", true);
+    Settings.AboutToKickWarning = ReadFlag("AboutToKickWarning", false);
+    CloseAfterLoad();
+    Settings.SuspendNotifications = false;
+    ShowCommonSettings();
+}
+
+void TSettingsForm::ResetUsersPage() {
+    UserCheckListBox->setCurrentRow(-1);
+    UserCheckListBox->clearSelection();
+    SelectedIndex = -1;
+    NickEdit->clear();
+    NotifyComboBox->setCurrentIndex(-1);
+    CommentEdit->clear();
+    RemoveUserBtn->setEnabled(false);
+}
+
+void TSettingsForm::ShowServerSettings() {
+    LoginNameEdit->setText(Settings.LoginName);
+    LoginPasswordEdit->setText(Settings.LoginPassword);
+    RememberPasswordCheckBox->setChecked(Settings.RememberPassword);
+    UseProxyCheckBox->setChecked(Settings.UsingProxy);
+    ProxyServerEdit->setText(Settings.ProxyServer);
+    ProxyPortEdit->setText(Settings.ProxyPort == 0 ? QString() : QString::number(Settings.ProxyPort));
+    UseProxyAuthCheckBox->setChecked(Settings.UsingProxyAuthentization);
+    ProxyNameEdit->setText(Settings.ProxyLoginName);
+    ProxyPasswordEdit->setText(Settings.ProxyPassword);
+    UseProxyCheckBoxClick();
+    UseProxyAuthCheckBoxClick();
+}
+
+void TSettingsForm::ShowCommonSettings() {
+    Loading = true;
+    RefreshIntervalSpinEdit->setValue(Settings.SessionRefresh);
+    StatusRefreshIntervalSpinEdit->setValue(Settings.StatusRefresh);
+    NotifyDivisorSpinEdit->setValue(Settings.NotifyDivisor);
+    NotifyWaitSpinEdit->setValue(Settings.NotifyWait);
+    AboutToKickTimeSpinEdit->setValue(Settings.AboutToKickWarningTime);
+    AutoConnectCheckBox->setChecked(Settings.AutoConnectOnStartup);
+    DisplayOnStartCheckBox->setChecked(Settings.DisplayOnStart);
+    ReportErrorsCheckBox->setChecked(Settings.ReportNetworkErrors);
+    AlwaysReconnectCheckBox->setChecked(Settings.AlwaysReconnect);
+    AlwaysOnTopCheckBox->setChecked(Settings.AlwaysOnTop);
+    SuspendCheckBox->setChecked(Settings.SuspendNotifications);
+    NewOnlyCheckBox->setChecked(Settings.NotifyNewUsersOnly);
+    EasyMouseCheckBox->setChecked(Settings.EasyMouseMode);
+    AboutToKickCheckBox->setChecked(Settings.AboutToKickWarning);
+    Loading = false;
+}
+
+quint16 TSettingsForm::ProxyPortFromEdit() const {
+    // Only a real port is stored: text that is not a number, or a number outside 1..65535, stores "no port"
+    // rather than some other port cut to 16 bits.
+    bool isNumber = false;
+    const int port = ProxyPortEdit->text().trimmed().toInt(&isNumber);
+    return isNumber && port >= 1 && port <= 65535 ? static_cast<quint16>(port) : 0;
+}
+
+void TSettingsForm::OKButtonClick() {
+    SaveSettings();
+    // The close check of a pending comment edit belongs here once the Users page can edit comments.
+    accept();
+}
+
+void TSettingsForm::ApplyButtonClick() {
+    SaveSettings();
+}
+
+void TSettingsForm::SaveSettings() {
+    if (LoginNameEdit->text() != Settings.LoginName) {
+        Q_EMIT LoginNameChanged();
+    }
+    SaveServerValues();
+    SaveNickList();
+    SaveCommonValues();
+    ApplyButton->setEnabled(false);
+}
+
+void TSettingsForm::SaveServerValues() {
+    Settings.LoginName = LoginNameEdit->text();
+    Settings.LoginPassword = LoginPasswordEdit->text();
+    Settings.RememberPassword = RememberPasswordCheckBox->isChecked();
+    Settings.UsingProxy = UseProxyCheckBox->isChecked();
+    Settings.ProxyServer = ProxyServerEdit->text();
+    Settings.ProxyPort = ProxyPortFromEdit();
+    Settings.UsingProxyAuthentization = UseProxyAuthCheckBox->isChecked();
+    Settings.ProxyLoginName = ProxyNameEdit->text();
+    Settings.ProxyPassword = ProxyPasswordEdit->text();
+
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    store.OpenKey(ProductKey, true);
+    store.WriteBool(QStringLiteral("UsingProxy"), Settings.UsingProxy);
+    store.WriteString(QStringLiteral("ProxyServer"), Settings.ProxyServer);
+    store.WriteInteger(QStringLiteral("ProxyPort"), Settings.ProxyPort);
+    store.WriteBool(QStringLiteral("UsingProxyAuthentization"), Settings.UsingProxyAuthentization);
+    store.WriteString(QStringLiteral("ProxyLoginName"), Settings.ProxyLoginName);
+    store.WriteString(QStringLiteral("ProxyPassword"), ScrambleText(Settings.ProxyPassword));
+    store.WriteString(QStringLiteral("KlabosServer"), QString());
+    store.WriteString(QStringLiteral("LoginName"), Settings.LoginName);
+    if (Settings.RememberPassword) {
+        store.WriteString(QStringLiteral("LoginPassword"), ScrambleText(Settings.LoginPassword));
+    } else {
+        store.DeleteValue(QStringLiteral("LoginPassword"));
+    }
+    store.WriteBool(QStringLiteral("RememberPassword"), Settings.RememberPassword);
+    store.CloseKey();
+}
+
+void TSettingsForm::SaveCommonValues() {
+    Settings.SessionRefresh = RefreshIntervalSpinEdit->value();
+    Settings.StatusRefresh = StatusRefreshIntervalSpinEdit->value();
+    Settings.NotifyDivisor = NotifyDivisorSpinEdit->value();
+    Settings.NotifyWait = NotifyWaitSpinEdit->value();
+    Settings.AboutToKickWarningTime = AboutToKickTimeSpinEdit->value();
+    Settings.AutoConnectOnStartup = AutoConnectCheckBox->isChecked();
+    Settings.DisplayOnStart = DisplayOnStartCheckBox->isChecked();
+    Settings.ReportNetworkErrors = ReportErrorsCheckBox->isChecked();
+    Settings.AlwaysReconnect = AlwaysReconnectCheckBox->isChecked();
+    Settings.AlwaysOnTop = AlwaysOnTopCheckBox->isChecked();
+    Settings.SuspendNotifications = SuspendCheckBox->isChecked();
+    Settings.NotifyNewUsersOnly = NewOnlyCheckBox->isChecked();
+    Settings.EasyMouseMode = EasyMouseCheckBox->isChecked();
+    Settings.AboutToKickWarning = AboutToKickCheckBox->isChecked();
+
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    store.OpenKey(ProductKey, true);
+    store.WriteInteger(QLatin1String(SessionRefreshSetting.Name), Settings.SessionRefresh);
+    store.WriteInteger(QLatin1String(StatusRefreshSetting.Name), Settings.StatusRefresh);
+    store.WriteInteger(QLatin1String(NotifyDivisorSetting.Name), Settings.NotifyDivisor);
+    store.WriteInteger(QLatin1String(NotifyWaitSetting.Name), Settings.NotifyWait);
+    store.WriteInteger(QLatin1String(AboutToKickWarningTimeSetting.Name), Settings.AboutToKickWarningTime);
+    store.WriteBool(QStringLiteral("AutoConnectOnStartup"), Settings.AutoConnectOnStartup);
+    store.WriteBool(QStringLiteral("DisplayOnStart"), Settings.DisplayOnStart);
+    store.WriteBool(QStringLiteral("ReportNetworkErrors"), Settings.ReportNetworkErrors);
+    store.WriteBool(QStringLiteral("AlwaysReconnect"), Settings.AlwaysReconnect);
+    store.WriteBool(QStringLiteral("AlwaysOnTop"), Settings.AlwaysOnTop);
+    store.WriteBool(QStringLiteral("NotifyNewUsersOnly"), Settings.NotifyNewUsersOnly);
+    store.WriteBool(QStringLiteral("EasyMouseMode"), Settings.EasyMouseMode);
+    store.WriteBool(QStringLiteral("AboutToKickWarning"), Settings.AboutToKickWarning);
+    store.CloseKey();
+}
+
+void TSettingsForm::SaveNickList() {
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    // Emptying the key and writing the list happen in one transaction, so a crash never leaves the stored list
+    // empty or half written. A key that is missing (removed from outside) gives the critical-stop beep, as the
+    // failed deletion of the key always has, and is created anew.
+    if (store.OpenKey(NickListKey, false)) {
+        const QStringList stored = store.GetValueNames();
+        for (const QString& name : stored) {
+            store.DeleteValue(name);
+        }
+    } else {
+        TDesktop::CriticalStopBeep();
+        store.OpenKey(NickListKey, true);
+    }
+    for (int index = 0; index < UserCheckListBox->Count(); ++index) {
+        store.WriteBool(UserCheckListBox->NickAt(index), UserCheckListBox->FlagAt(index));
+    }
+    store.CloseKey();
+}
+
+void TSettingsForm::EnableApply() {
+    ApplyButton->setEnabled(true);
+}
+
+void TSettingsForm::UseProxyCheckBoxClick() {
+    const bool on = UseProxyCheckBox->isChecked();
+    ProxyServerLabel->setEnabled(on);
+    ProxyServerEdit->setEnabled(on);
+    ProxyPortLabel->setEnabled(on);
+    ProxyPortEdit->setEnabled(on);
+}
+
+void TSettingsForm::UseProxyAuthCheckBoxClick() {
+    const bool on = UseProxyAuthCheckBox->isChecked();
+    ProxyNameLabel->setEnabled(on);
+    ProxyNameEdit->setEnabled(on);
+    ProxyPasswordLabel->setEnabled(on);
+    ProxyPasswordEdit->setEnabled(on);
+}

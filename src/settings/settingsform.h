@@ -1,0 +1,133 @@
+#pragma once
+
+#include "settings/settings.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QTextBrowser;
+class TUserCheckListBox;
+
+// The settings dialog. It is created once at start (which loads every setting and the watched-user list from the
+// store into `Settings` and `UserCheckListBox`), stays hidden between uses and lives until the program ends.
+// Its controls are public: other windows read the watched-user list through `UserCheckListBox` and untick
+// `AlwaysReconnectCheckBox` when they switch `AlwaysReconnect` off.
+class TSettingsForm : public QDialog {
+    Q_OBJECT
+public:
+    // `mainWindow` gets the stay-on-top style of `AlwaysOnTop` when the settings load; it also owns the dialog,
+    // so the dialog stays above it.
+    explicit TSettingsForm(QWidget* mainWindow);
+
+    // Loading (at creation; the watched-user list again at every opening).
+    void LoadServerSettings();
+    void LoadNickList();
+    void LoadCommonSettings();
+    // The settings save of OK and Apply. A failed store write is not caught: it skips the rest of the save and
+    // reaches the general error report.
+    void SaveSettings();
+    // Rewrites the "Nick List" key from `UserCheckListBox`, all of it in one store transaction.
+    void SaveNickList();
+
+    // Put the values of `Settings` into the controls of the Server and General pages.
+    void ShowServerSettings();
+    void ShowCommonSettings();
+    // The proxy port field as the save stores it: 0 unless it holds a number from 1 to 65535.
+    quint16 ProxyPortFromEdit() const;
+
+    // Page control and pages.
+    QTabWidget* PageControl = nullptr;
+    QWidget* ServerTabSheet = nullptr;
+    QWidget* UserTabSheet = nullptr;
+    QWidget* CommonTabSheet = nullptr;
+    QWidget* AboutTabSheet = nullptr;
+    QPushButton* OKButton = nullptr;
+    QPushButton* CancelButton = nullptr;
+    QPushButton* ApplyButton = nullptr;
+
+    // Server page.
+    QLineEdit* LoginNameEdit = nullptr;
+    QLineEdit* LoginPasswordEdit = nullptr;
+    QCheckBox* RememberPasswordCheckBox = nullptr;
+    QLineEdit* KlabosServerEdit = nullptr;
+    QCheckBox* UseProxyCheckBox = nullptr;
+    QLabel* ProxyServerLabel = nullptr;
+    QLineEdit* ProxyServerEdit = nullptr;
+    QLabel* ProxyPortLabel = nullptr;
+    QLineEdit* ProxyPortEdit = nullptr;
+    QCheckBox* UseProxyAuthCheckBox = nullptr;
+    QLabel* ProxyNameLabel = nullptr;
+    QLineEdit* ProxyNameEdit = nullptr;
+    QLabel* ProxyPasswordLabel = nullptr;
+    QLineEdit* ProxyPasswordEdit = nullptr;
+
+    // Users page.
+    TUserCheckListBox* UserCheckListBox = nullptr;
+    QPushButton* AddUserBtn = nullptr;
+    QPushButton* RemoveUserBtn = nullptr;
+    QLineEdit* NickEdit = nullptr;
+    QComboBox* NotifyComboBox = nullptr;
+    QPlainTextEdit* CommentEdit = nullptr;
+
+    // General page.
+    QCheckBox* AutoConnectCheckBox = nullptr;
+    QCheckBox* DisplayOnStartCheckBox = nullptr;
+    QCheckBox* AlwaysOnTopCheckBox = nullptr;
+    QCheckBox* ReportErrorsCheckBox = nullptr;
+    QCheckBox* AlwaysReconnectCheckBox = nullptr;
+    QPushButton* NetDetectButton = nullptr;
+    QSpinBox* NotifyDivisorSpinEdit = nullptr;
+    QCheckBox* NewOnlyCheckBox = nullptr;
+    QSpinBox* NotifyWaitSpinEdit = nullptr;
+    QCheckBox* SuspendCheckBox = nullptr;
+    QCheckBox* AboutToKickCheckBox = nullptr;
+    QSpinBox* AboutToKickTimeSpinEdit = nullptr;
+    QSpinBox* RefreshIntervalSpinEdit = nullptr;
+    QSpinBox* StatusRefreshIntervalSpinEdit = nullptr;
+    QCheckBox* EasyMouseCheckBox = nullptr;
+
+    // About page.
+    QLabel* VersionLabel = nullptr;
+    QTextBrowser* AboutText = nullptr;
+
+    // The Users page's state: the position last accepted as selected (-1 after every load of the list), and
+    // whether the comment field was edited or has the focus.
+    int SelectedIndex = -1;
+    bool CommentChanged = false;
+    bool CommentFocused = false;
+    // Set while ShowCommonSettings fills the General page.
+    bool Loading = false;
+
+Q_SIGNALS:
+    // The save found a login name other than the one in `Settings`: the session key no longer fits it.
+    void LoginNameChanged();
+
+public Q_SLOTS:
+    void OKButtonClick();
+    void ApplyButtonClick();
+    void EnableApply();
+    void UseProxyCheckBoxClick();
+    void UseProxyAuthCheckBoxClick();
+
+private:
+    void FormCreate();
+    QWidget* CreateServerPage();
+    QWidget* CreateUserPage();
+    QWidget* CreateCommonPage();
+    QWidget* CreateAboutPage();
+    void SetSpinEditRanges();
+    // The end of every load of the watched-user list: nothing selected, the editing fields empty.
+    void ResetUsersPage();
+    void SaveServerValues();
+    void SaveCommonValues();
+
+    QWidget* MainWindow;
+};
