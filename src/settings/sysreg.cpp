@@ -48,9 +48,10 @@ QString Fold(const QString& name) {
     return name.toCaseFolded();
 }
 
-// A key path is one or more non-empty names joined by backslashes.
+// A key path is one or more non-empty names joined by backslashes, without control characters.
 bool IsValidKeyPath(const QString& path) {
-    if (path.isEmpty()) {
+    if (path.isEmpty() ||
+        std::any_of(path.cbegin(), path.cend(), [](QChar character) { return character.unicode() < 0x20; })) {
         return false;
     }
     const QStringList names = path.split(QLatin1Char('\\'));

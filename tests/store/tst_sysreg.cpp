@@ -138,6 +138,7 @@ private Q_SLOTS:
         QTest::newRow("empty") << QString();
         QTest::newRow("empty name inside") << QStringLiteral("SOFTWARE\\\\Velmor");
         QTest::newRow("trailing backslash") << QStringLiteral("SOFTWARE\\Velmor\\Cvrlik\\Messages\\");
+        QTest::newRow("line break") << QStringLiteral("SOFTWARE\\Velmor\\Cvrlik\\Messages\\a\nb");
     }
     void invalidKeyPaths() {
         QFETCH(QString, path);
@@ -145,7 +146,7 @@ private Q_SLOTS:
     }
 
     void senderKeyIsOneKeyWhateverTheNick() {
-        const QString key = MessagesKeyOf(QStringLiteral("..\\..\\Nick List"));
+        const QString key = MessagesKeyOf(QStringLiteral("..\\..\\Nick List\r\n"));
         QVERIFY(Store->OpenKey(key, true));
         Store->WriteString(QStringLiteral("20011231235959"), QStringLiteral("hi"));
         Store->CloseKey();
