@@ -10,7 +10,8 @@ inline const QString NickCommentsKey = QStringLiteral("SOFTWARE\\Velmor\\Cvrlik\
 inline const QString MessagesKey = QStringLiteral("SOFTWARE\\Velmor\\Cvrlik\\Messages");
 
 // The key of one sender's messages. The nick is always one key name: a backslash in it (which the service could
-// send, though no key name may hold one) becomes U+2216, a character Windows-1250 text can never contain.
+// send, though no key name may hold one) becomes U+2216 and a control character its picture (U+2400 + code),
+// characters that Windows-1250 text never contains.
 QString MessagesKeyOf(const QString& nick);
 
 // An integer setting with its default and the range accepted on load.

@@ -1,0 +1,139 @@
+#include "regfile.h"
+#include "settings/sysreg.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString Key = QStringLiteral("SOFTWARE\\Velmor\\Cvrlik");
+
+struct TRun {
+    int ExitCode = -1;
+    QString Out;
+    QString Err;
+};
+
+} // namespace
+
+class TestStoreTool : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir Home;
+
+    TRun Tool(const QStringList& arguments, const QByteArray& input = {}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Home.path());
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(CVRLIK_STORE_BINARY), arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        process.waitForFinished(30000);
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    static QString StoreFolder(const QString& home) { return home + QStringLiteral("/Velmor/Cvrlik"); }
+
+private Q_SLOTS:
+    void init() { QDir(StoreFolder(Home.path())).removeRecursively(); }
+
+    void exportThenImportLosesNothing() {
+        const QStringList texts = {QStringLiteral("plain"),          QStringLiteral("quote \" and \\ backslash"),
+                                   QStringLiteral("line\r\nbreaks"), QString::fromUtf8("nul\0inside", 10),
+                                   QStringLiteral("Žlutý kůň ☺"),    QString()};
+        {
+            TSysReg store(StoreFolder(Home.path()));
+            QVERIFY(store.OpenKey(Key + QStringLiteral("\\Nick Comments"), true));
+            for (int i = 0; i < texts.size(); ++i) {
+                store.WriteString(QStringLiteral("nick \"%1\" \\").arg(i), texts.at(i));
+            }
+            store.WriteInteger(QStringLiteral("negative"), -2);
+            store.WriteInteger(QStringLiteral("large"), qint32(0x80000000u));
+            store.CloseKey();
+        }
+        const TRun exported = Tool({QStringLiteral("export")});
+        QCOMPARE(exported.ExitCode, 0);
+        QVERIFY(exported.Out.contains(QStringLiteral("\"negative\"=dword:fffffffe")));
+        QVERIFY(exported.Out.contains(QStringLiteral("[SOFTWARE\\Velmor\\Cvrlik\\Nick Comments]")));
+
+        QDir(StoreFolder(Home.path())).removeRecursively();
+        QCOMPARE(Tool({QStringLiteral("import"), QStringLiteral("-")}, exported.Out.toUtf8()).ExitCode, 0);
+
+        TSysReg store(StoreFolder(Home.path()));
+        QVERIFY(store.OpenKey(Key + QStringLiteral("\\Nick Comments"), false));
+        for (int i = 0; i < texts.size(); ++i) {
+            QCOMPARE(store.ReadString(QStringLiteral("nick \"%1\" \\").arg(i)), texts.at(i));
+        }
+        QCOMPARE(store.ReadInteger(QStringLiteral("negative")), -2);
+        QCOMPARE(store.ReadInteger(QStringLiteral("large")), qint32(0x80000000u));
+        store.CloseKey();
+        QCOMPARE(Tool({QStringLiteral("export")}).Out, exported.Out);
+    }
+
+    void commands_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");
+        const QString key = Key;
+        QTest::newRow("get a string") << QStringList{"get", key, "loginname"} << 0 << "demo\n";
+        QTest::newRow("get an integer") << QStringList{"get", key, "ProxyPort"} << 0 << "3128\n";
+        QTest::newRow("get a missing value") << QStringList{"get", key, "Nothing"} << 1 << "";
+        QTest::newRow("get from a missing key") << QStringList{"get", key + "\\None", "x"} << 1 << "";
+        QTest::newRow("list") << QStringList{"list", key} << 0 << "LoginName\tstring\tdemo\nProxyPort\tinteger\t3128\n";
+        QTest::newRow("keys") << QStringList{"keys"} << 0 << "SOFTWARE\nSOFTWARE\\Velmor\nSOFTWARE\\Velmor\\Cvrlik\n";
+        QTest::newRow("delete a value") << QStringList{"delete", key, "LoginName"} << 0 << "";
+        QTest::newRow("delete a missing value") << QStringList{"delete", key, "Nothing"} << 1 << "";
+        QTest::newRow("no command") << QStringList{} << 2 << "";
+        QTest::newRow("unknown command") << QStringList{"frobnicate"} << 2 << "";
+        QTest::newRow("set without a type") << QStringList{"set", key, "x", "1"} << 2 << "";
+        QTest::newRow("set a non-number") << QStringList{"set", key, "x", "--int", "12ab"} << 2 << "";
+        QTest::newRow("set too large a number") << QStringList{"set", key, "x", "--int", "4294967296"} << 2 << "";
+        QTest::newRow("get with too many arguments") << QStringList{"get", key, "a", "b"} << 2 << "";
+        QTest::newRow("import a missing file") << QStringList{"import", "/nonexistent/file.reg"} << 1 << "";
+    }
+    void commands() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QCOMPARE(Tool({"set", Key, "LoginName", "--string", "demo"}).ExitCode, 0);
+        QCOMPARE(Tool({"set", Key, "ProxyPort", "--int", "3128"}).ExitCode, 0);
+        const TRun run = Tool(arguments);
+        QCOMPARE(run.ExitCode, exitCode);
+        QCOMPARE(run.Out, output);
+        QCOMPARE(run.Err.isEmpty(), exitCode == 0);
+    }
+
+    void malformedImportChangesNothing_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("stray text") << QStringLiteral("just some words\n");
+        QTest::newRow("unterminated string") << QStringLiteral("[K]\n\"a\"=\"b\n");
+        QTest::newRow("bad dword") << QStringLiteral("[K]\n\"a\"=dword:xyz\n");
+        QTest::newRow("odd hex") << QStringLiteral("[K]\n\"a\"=hex(1):41,00,00\n");
+        QTest::newRow("unknown escape") << QStringLiteral("[K]\n\"a\\q\"=\"b\"\n");
+    }
+    void malformedImportChangesNothing() {
+        QFETCH(QString, text);
+        const QString good = QStringLiteral("[SOFTWARE\\Velmor\\Cvrlik]\n\"Before\"=dword:00000001\n");
+        const TRegFile parsed = ParseRegFile(good + text);
+        QVERIFY(!parsed.Error.isEmpty());
+        QVERIFY(parsed.Keys.isEmpty());
+        const TRun run = Tool({QStringLiteral("import"), QStringLiteral("-")}, (good + text).toUtf8());
+        QCOMPARE(run.ExitCode, 1);
+        QVERIFY(run.Err.contains(QStringLiteral("line ")));
+        QCOMPARE(Tool({QStringLiteral("get"), Key, QStringLiteral("Before")}).ExitCode, 1);
+    }
+
+    void importUnderstandsRemovalsAndContinuedHex() {
+        const QString text = QStringLiteral("[HKEY_CURRENT_USER\\K\\Sub]\n\"v\"=\"1\"\n[K]\n\"gone\"=dword:1\n"
+                                            "\"gone\"=-\n\"h\"=hex(1):41,00,\\\n  42,00,00,00\n[-K\\Sub]\n");
+        QCOMPARE(Tool({QStringLiteral("import"), QStringLiteral("-")}, text.toUtf8()).ExitCode, 0);
+        QCOMPARE(Tool({QStringLiteral("list"), QStringLiteral("K")}).Out, QStringLiteral("h\tstring\tAB\n"));
+        QCOMPARE(Tool({QStringLiteral("keys")}).Out, QStringLiteral("K\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStoreTool)
+#include "tst_storetool.moc"

@@ -1,0 +1,281 @@
+#include "regfile.h"
+
+#include "settings/sysreg.h"
+
+namespace {
+
+const QString RootPrefix = QStringLiteral("HKEY_CURRENT_USER\\");
+
+bool HasControlCharacters(const QString& text) {
+    return std::any_of(text.cbegin(), text.cend(), [](QChar character) { return character.unicode() < 0x20; });
+}
+
+QString Quoted(const QString& text) {
+    QString quoted = QStringLiteral("\"");
+    for (const QChar character : text) {
+        switch (character.unicode()) {
+        case '\\':
+            quoted += QStringLiteral("\\\\");
+            break;
+        case '"':
+            quoted += QStringLiteral("\\\"");
+            break;
+        // Only names can get here with these; values holding them go out as hex(1).
+        case '\n':
+            quoted += QStringLiteral("\\n");
+            break;
+        case '\r':
+            quoted += QStringLiteral("\\r");
+            break;
+        case '\0':
+            quoted += QStringLiteral("\\0");
+            break;
+        default:
+            quoted += character;
+        }
+    }
+    return quoted + QLatin1Char('"');
+}
+
+QString HexString(const QString& text) {
+    QStringList bytes;
+    auto addUnit = [&bytes](char16_t unit) {
+        bytes << QStringLiteral("%1").arg(unit & 0xFF, 2, 16, QLatin1Char('0'))
+              << QStringLiteral("%1").arg(unit >> 8, 2, 16, QLatin1Char('0'));
+    };
+    for (const QChar character : text) {
+        addUnit(character.unicode());
+    }
+    addUnit(0);
+    return QStringLiteral("hex(1):") + bytes.join(QLatin1Char(','));
+}
+
+QString ValueLine(TSysReg& store, const QString& name) {
+    QString line = Quoted(name) + QLatin1Char('=');
+    if (store.GetDataType(name) == TSysReg::IntegerValue) {
+        return line + QStringLiteral("dword:%1").arg(quint32(store.ReadInteger(name)), 8, 16, QLatin1Char('0'));
+    }
+    const QString text = store.ReadString(name);
+    return line + (HasControlCharacters(text) ? HexString(text) : Quoted(text));
+}
+
+// Reads a quoted text at `position` (on the opening quote); moves `position` past the closing quote.
+bool ReadQuoted(const QString& line, qsizetype& position, QString& text) {
+    text.clear();
+    for (++position; position < line.size(); ++position) {
+        QChar character = line.at(position);
+        if (character == QLatin1Char('"')) {
+            ++position;
+            return true;
+        }
+        if (character == QLatin1Char('\\')) {
+            if (++position >= line.size()) {
+                return false;
+            }
+            character = line.at(position);
+            switch (character.unicode()) {
+            case 'n':
+                character = QLatin1Char('\n');
+                break;
+            case 'r':
+                character = QLatin1Char('\r');
+                break;
+            case '0':
+                character = QChar(0);
+                break;
+            case '\\':
+            case '"':
+                break;
+            default:
+                return false;
+            }
+        }
+        text += character;
+    }
+    return false;
+}
+
+bool ReadHexString(const QString& data, QString& text) {
+    const QStringList bytes = data.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (bytes.size() % 2 != 0 || bytes.size() < 2) {
+        return false;
+    }
+    text.clear();
+    for (qsizetype i = 0; i < bytes.size(); i += 2) {
+        bool lowOk = false;
+        bool highOk = false;
+        const uint low = bytes.at(i).trimmed().toUInt(&lowOk, 16);
+        const uint high = bytes.at(i + 1).trimmed().toUInt(&highOk, 16);
+        if (!lowOk || !highOk || low > 0xFF || high > 0xFF) {
+            return false;
+        }
+        text += QChar(char16_t(low | high << 8));
+    }
+    if (text.back() != QChar(0)) {
+        return false;
+    }
+    text.chop(1); // the terminating zero unit
+    return true;
+}
+
+bool ReadValue(const QString& line, TRegValue& value) {
+    qsizetype position = 0;
+    if (!line.startsWith(QLatin1Char('"')) || !ReadQuoted(line, position, value.Name)) {
+        return false;
+    }
+    if (position >= line.size() || line.at(position) != QLatin1Char('=')) {
+        return false;
+    }
+    const QString data = line.mid(position + 1).trimmed();
+    if (data == QLatin1String("-")) {
+        value.Kind = TRegValue::Delete;
+        return true;
+    }
+    if (data.startsWith(QLatin1Char('"'))) {
+        qsizetype dataPosition = 0;
+        value.Kind = TRegValue::String;
+        return ReadQuoted(data, dataPosition, value.Text) && dataPosition == data.size();
+    }
+    if (data.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
+        const QString digits = data.mid(6);
+        bool ok = false;
+        const uint number = digits.toUInt(&ok, 16);
+        value.Kind = TRegValue::Integer;
+        value.Number = qint32(number);
+        return ok && !digits.isEmpty() && digits.size() <= 8;
+    }
+    if (data.startsWith(QLatin1String("hex(1):"), Qt::CaseInsensitive)) {
+        value.Kind = TRegValue::String;
+        return ReadHexString(data.mid(7), value.Text);
+    }
+    return false;
+}
+
+// Joins the continuation lines of hex data (a line ending in a backslash goes on in the next one).
+QStringList LogicalLines(const QString& text, QList<int>& lineNumbers) {
+    QStringList lines;
+    const QStringList physical = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < physical.size(); ++i) {
+        QString line = physical.at(i);
+        if (line.endsWith(QLatin1Char('\r'))) {
+            line.chop(1);
+        }
+        const int number = i + 1;
+        const bool continued = !lines.isEmpty() && lines.back().endsWith(QLatin1Char('\\')) &&
+                               lines.back().contains(QLatin1String("=hex"), Qt::CaseInsensitive);
+        if (continued) {
+            lines.back().chop(1);
+            lines.back() += line.trimmed();
+            continue;
+        }
+        lines << line;
+        lineNumbers << number;
+    }
+    return lines;
+}
+
+} // namespace
+
+QString ExportRegFile(TSysReg& store) {
+    QString text = QStringLiteral("; Cvrlik configuration store\n");
+    for (const QString& path : store.GetKeyPaths()) {
+        text += QStringLiteral("\n[") + path + QStringLiteral("]\n");
+        if (!store.OpenKey(path, false)) {
+            continue; // removed meanwhile by another process
+        }
+        for (const QString& name : store.GetValueNames()) {
+            text += ValueLine(store, name) + QLatin1Char('\n');
+        }
+        store.CloseKey();
+    }
+    return text;
+}
+
+TRegFile ParseRegFile(const QString& text) {
+    TRegFile file;
+    QList<int> lineNumbers;
+    const QStringList lines = LogicalLines(text, lineNumbers);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString line = lines.at(i).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';'))) {
+            continue;
+        }
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            TRegKey key;
+            key.Path = line.mid(1, line.size() - 2);
+            key.Delete = key.Path.startsWith(QLatin1Char('-'));
+            if (key.Delete) {
+                key.Path.remove(0, 1);
+            }
+            if (key.Path.startsWith(RootPrefix, Qt::CaseInsensitive)) {
+                key.Path.remove(0, RootPrefix.size());
+            }
+            file.Keys << key;
+            continue;
+        }
+        TRegValue value;
+        if (file.Keys.isEmpty() || file.Keys.back().Delete || !ReadValue(line, value)) {
+            file.Error = QStringLiteral("line %1: %2")
+                             .arg(lineNumbers.at(i))
+                             .arg(file.Keys.isEmpty() ? QStringLiteral("a value before the first [KEY] line")
+                                                      : QStringLiteral("not a value line this tool can read"));
+            file.Keys.clear();
+            return file;
+        }
+        file.Keys.back().Values << value;
+    }
+    return file;
+}
+
+void ImportRegFile(TSysReg& store, const TRegFile& file) {
+    for (const TRegKey& key : file.Keys) {
+        if (key.Delete) {
+            store.DeleteKey(key.Path);
+            continue;
+        }
+        if (!store.OpenKey(key.Path, true)) {
+            throw ESysRegError(QStringLiteral("The key \"%1\" cannot be opened.").arg(key.Path).toStdString());
+        }
+        for (const TRegValue& value : key.Values) {
+            switch (value.Kind) {
+            case TRegValue::String:
+                store.WriteString(value.Name, value.Text);
+                break;
+            case TRegValue::Integer:
+                store.WriteInteger(value.Name, value.Number);
+                break;
+            case TRegValue::Delete:
+                store.DeleteValue(value.Name);
+                break;
+            }
+        }
+        store.CloseKey();
+    }
+}
+
+QString EscapeForListing(const QString& text) {
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar character : text) {
+        switch (character.unicode()) {
+        case '\\':
+            escaped += QStringLiteral("\\\\");
+            break;
+        case '\t':
+            escaped += QStringLiteral("\\t");
+            break;
+        case '\n':
+            escaped += QStringLiteral("\\n");
+            break;
+        case '\r':
+            escaped += QStringLiteral("\\r");
+            break;
+        case '\0':
+            escaped += QStringLiteral("\\0");
+            break;
+        default:
+            escaped += character;
+        }
+    }
+    return escaped;
+}
