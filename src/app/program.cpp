@@ -23,8 +23,8 @@ void PreferX11UnderWayland() {
     if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         return;
     }
-    const bool wayland = qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
-                         qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
+    const bool wayland =
+        qEnvironmentVariableIsSet("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
     if (wayland && qEnvironmentVariableIsSet("DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
     }

@@ -2,6 +2,7 @@
 
 #include "settings/desktop.h"
 
+#include <QAudioDevice>
 #include <QFileInfo>
 #include <QMediaDevices>
 #include <QSoundEffect>

@@ -43,8 +43,8 @@ void TSpeedButton::paintEvent(QPaintEvent*) {
     const int glyphTop = (height() - glyphSize.height()) / 2;
 
     if (Caption.isEmpty()) {
-        const int glyphLeft = GlyphPlace == TGlyphPlace::RightEnd ? width() - glyphSize.width() - 2
-                                                                  : (width() - glyphSize.width()) / 2;
+        const int glyphLeft =
+            GlyphPlace == TGlyphPlace::RightEnd ? width() - glyphSize.width() - 2 : (width() - glyphSize.width()) / 2;
         if (!Glyph.isNull()) {
             painter.drawPixmap(QPoint(glyphLeft, glyphTop) + press, Glyph);
         }
@@ -53,8 +53,7 @@ void TSpeedButton::paintEvent(QPaintEvent*) {
         const int glyphPart = Glyph.isNull() ? 0 : CaptionGlyphGap + glyphSize.width();
         const int left = (width() - captionWidth - glyphPart) / 2;
         painter.setPen(isEnabled() ? CaptionColour : palette().color(QPalette::Disabled, QPalette::ButtonText));
-        painter.drawText(QRect(left + shift, shift, captionWidth, height()), Qt::AlignVCenter | Qt::AlignLeft,
-                         Caption);
+        painter.drawText(QRect(left + shift, shift, captionWidth, height()), Qt::AlignVCenter | Qt::AlignLeft, Caption);
         if (!Glyph.isNull()) {
             painter.drawPixmap(QPoint(left + captionWidth + CaptionGlyphGap, glyphTop) + press, Glyph);
         }

@@ -275,8 +275,8 @@ QWidget* TSettingsForm::CreateCommonPage() {
     layout->addWidget(notifyGroup);
     layout->addLayout(kickRow);
     layout->addLayout(NumberRow(QStringLiteral("Obnovovat po"), RefreshIntervalSpinEdit, QStringLiteral("sekundách.")));
-    layout->addLayout(NumberRow(QStringLiteral("Občerstvení stavu po"), StatusRefreshIntervalSpinEdit,
-                                QStringLiteral("minutách.")));
+    layout->addLayout(
+        NumberRow(QStringLiteral("Občerstvení stavu po"), StatusRefreshIntervalSpinEdit, QStringLiteral("minutách.")));
     layout->addWidget(EasyMouseCheckBox);
     layout->addStretch();
     return page;
@@ -294,13 +294,13 @@ QWidget* TSettingsForm::CreateAboutPage() {
     logo->setAlignment(Qt::AlignCenter);
     AboutText = new QTextBrowser(page);
     AboutText->setOpenLinks(false);
-    AboutText->setPlainText(QStringLiteral(
-        "Cvrlik je malý klient, který běží vedle webového prohlížeče a hlídá za vás chat Klabos.\n\n"
-        "Přihlásí se na pozadí, ukazuje, kdo z vašich známých je právě na chatu, v jaké místnosti "
-        "a jak dlouho nic nenapsal, ohlásí příchod sledovaných uživatelů, upozorní vás, než vás chat "
-        "vyhodí pro nečinnost, a schovává vzkazy, které vám ostatní nechali, dokud si je nepřečtete.\n\n"
-        "Seznam sledovaných uživatelů a komentáře k nim upravíte na stránce Uživatelé, přihlašovací "
-        "údaje a proxy server na stránce Server a Proxy."));
+    AboutText->setPlainText(
+        QStringLiteral("Cvrlik je malý klient, který běží vedle webového prohlížeče a hlídá za vás chat Klabos.\n\n"
+                       "Přihlásí se na pozadí, ukazuje, kdo z vašich známých je právě na chatu, v jaké místnosti "
+                       "a jak dlouho nic nenapsal, ohlásí příchod sledovaných uživatelů, upozorní vás, než vás chat "
+                       "vyhodí pro nečinnost, a schovává vzkazy, které vám ostatní nechali, dokud si je nepřečtete.\n\n"
+                       "Seznam sledovaných uživatelů a komentáře k nim upravíte na stránce Uživatelé, přihlašovací "
+                       "údaje a proxy server na stránce Server a Proxy."));
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(logo);
     layout->addWidget(VersionLabel, 0, Qt::AlignHCenter);
