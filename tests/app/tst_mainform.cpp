@@ -1,0 +1,300 @@
+#include "app/anchors.h"
+#include "app/gauge.h"
+#include "app/goodbyeform.h"
+#include "app/mainform.h"
+#include "app/onlinelistbox.h"
+#include "app/speedbutton.h"
+#include "settings/application.h"
+#include "settings/desktop.h"
+#include "settings/modal.h"
+#include "settings/settings.h"
+#include "settings/settingsform.h"
+#include "settings/sysreg.h"
+#include "settings/userchecklistbox.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <optional>
+
+namespace {
+
+using TGeometryValues = QList<std::optional<qint32>>; // WindowLeft, WindowTop, WindowWidth, WindowHeight
+
+const QStringList GeometryNames{u"WindowLeft"_qs, u"WindowTop"_qs, u"WindowWidth"_qs, u"WindowHeight"_qs};
+
+void StoreGeometry(const TGeometryValues& values) {
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    store.OpenKey(ProductKey, true);
+    for (int index = 0; index < GeometryNames.size(); ++index) {
+        if (values.value(index)) {
+            store.WriteInteger(GeometryNames[index], *values[index]);
+        }
+    }
+    store.CloseKey();
+}
+
+QRect Centred(QSize size) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    return QRect(QPoint(screen.left() + (screen.width() - size.width()) / 2,
+                        screen.top() + (screen.height() - size.height()) / 2),
+                 size);
+}
+
+} // namespace
+
+class TestMainForm : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> Folder;
+    std::unique_ptr<TSysReg> Registry;
+
+private Q_SLOTS:
+    void init() {
+        Folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(Folder->isValid());
+        Registry = std::make_unique<TSysReg>(Folder->path());
+        InstallSysReg(Registry.get());
+        Settings = TSettings{};
+        TModal::Clear();
+        TDesktop::ClearCalls();
+    }
+    void cleanup() {
+        InstallSysReg(nullptr);
+        Registry.reset();
+        Folder.reset();
+    }
+
+    void geometryIsRestored_data() {
+        QTest::addColumn<TGeometryValues>("stored");
+        QTest::addColumn<QRect>("expected");
+        QTest::addColumn<bool>("fully");
+        const QSize design = TMainForm::DesignClientSize;
+        QTest::newRow("all four values") << TGeometryValues{100, 50, 300, 400} << QRect(100, 50, 300, 400) << true;
+        QTest::newRow("nothing stored") << TGeometryValues{} << Centred(design) << false;
+        QTest::newRow("size missing: centred at the design size")
+            << TGeometryValues{100, 50} << Centred(design) << false;
+        QTest::newRow("height missing: the width stays, centred")
+            << TGeometryValues{100, 50, 300} << Centred({300, design.height()}) << false;
+        QTest::newRow("left missing: nothing after it is read")
+            << TGeometryValues{std::nullopt, 50, 300, 400} << Centred(design) << false;
+        QTest::newRow("smaller than the minimum") << TGeometryValues{10, 20, 50, 60} << QRect(10, 20, 134, 180) << true;
+        QTest::newRow("outside every screen: centred")
+            << TGeometryValues{50000, 50000, 200, 300} << Centred({200, 300}) << true;
+        QTest::newRow("larger than the desktop: cut to it")
+            << TGeometryValues{0, 0, 1000000, 1000000} << QGuiApplication::primaryScreen()->virtualGeometry() << true;
+    }
+    void geometryIsRestored() {
+        QFETCH(TGeometryValues, stored);
+        QFETCH(QRect, expected);
+        QFETCH(bool, fully);
+        StoreGeometry(stored);
+        TMainForm form;
+        QCOMPARE(form.StoredGeometry(), expected);
+        QCOMPARE(form.GeometryRestored(), fully);
+    }
+
+    void geometryStoredAsTextEndsTheRestore() {
+        TSysReg& store = SysReg();
+        store.OpenKey(ProductKey, true);
+        store.WriteInteger(u"WindowLeft"_qs, 10);
+        store.WriteString(u"WindowTop"_qs, u"20"_qs);
+        store.WriteInteger(u"WindowWidth"_qs, 300);
+        store.WriteInteger(u"WindowHeight"_qs, 300);
+        store.CloseKey();
+        TMainForm form;
+        QVERIFY(!form.GeometryRestored());
+        QCOMPARE(form.StoredGeometry(), Centred(TMainForm::DesignClientSize));
+    }
+
+    void geometryIsStoredOnDestroy() {
+        StoreGeometry({30, 40, 250, 350});
+        {
+            TMainForm form;
+            form.move(70, 80);
+            form.resize(222, 333);
+            form.FormDestroy();
+        }
+        TMainForm reopened;
+        QCOMPARE(reopened.StoredGeometry(), QRect(70, 80, 222, 333));
+        TSysReg& store = SysReg();
+        store.OpenKey(ProductKey, false);
+        QCOMPARE(store.GetValueNames(), GeometryNames);
+        store.CloseKey();
+    }
+
+    void controlsFollowTheirAnchors_data() {
+        QTest::addColumn<QRect>("design");
+        QTest::addColumn<int>("anchors");
+        QTest::addColumn<QSize>("client");
+        QTest::addColumn<QRect>("placed");
+        const int all = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
+        QTest::newRow("list stretches both ways")
+            << QRect(4, 44, 179, 293) << all << QSize(288, 487) << QRect(4, 44, 279, 393);
+        QTest::newRow("logo keeps to the top right")
+            << QRect(64, 4, 120, 39) << int(Qt::TopEdge | Qt::RightEdge) << QSize(288, 287) << QRect(164, 4, 120, 39);
+        QTest::newRow("connect button keeps to the bottom left")
+            << QRect(5, 347, 37, 22) << int(Qt::LeftEdge | Qt::BottomEdge) << QSize(288, 287) << QRect(5, 247, 37, 22);
+        QTest::newRow("stripes never get a negative width")
+            << QRect(8, 8, 58, 25) << int(Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge) << QSize(100, 387)
+            << QRect(8, 8, 0, 25);
+    }
+    void controlsFollowTheirAnchors() {
+        QFETCH(QRect, design);
+        QFETCH(int, anchors);
+        QFETCH(QSize, client);
+        QFETCH(QRect, placed);
+        QCOMPARE(AnchoredRect(design, Qt::Edges(anchors), TMainForm::DesignClientSize, client), placed);
+    }
+
+    void listColumnsFollowTheWidth_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("columns");
+        // Outer widths: the window's frame counts.
+        QTest::newRow("design width") << 188 << 1;
+        QTest::newRow("just below twice the minimum") << 267 << 1;
+        QTest::newRow("twice the minimum") << 268 << 2;
+        QTest::newRow("three times the minimum") << 402 << 3;
+    }
+    void listColumnsFollowTheWidth() {
+        QFETCH(int, width);
+        QFETCH(int, columns);
+        TMainForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.resize(width - (form.frameGeometry().width() - form.width()), 400);
+        QCOMPARE(form.OnlineListBox->Columns(), columns);
+        QCOMPARE(form.OnlineListBox->gridSize().width(), form.OnlineListBox->viewport()->width() / columns);
+    }
+
+    void initialStateAndLook() {
+        TMainForm form;
+        QCOMPARE(form.windowTitle(), u"chat"_qs);
+        QCOMPARE(form.size(), TMainForm::DesignClientSize);
+        QVERIFY(form.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::black));
+        QVERIFY(form.FirstShow);
+        QCOMPARE(form.NotifyCounter, 1);
+        QCOMPARE(form.LastMsgId, u"0"_qs);
+        QVERIFY(form.ControlTimer->isActive());
+        QCOMPARE(form.ControlTimer->interval(), 200);
+        QVERIFY(!form.RefreshTimer->isActive());
+        QCOMPARE(form.ProgressGauge->MaxValue(), 15);
+        QVERIFY(form.EndSession);
+        QCOMPARE(form.EndSession->text(), u"&Konec"_qs);
+        QCOMPARE(form.MenuImageList.size(), 16);
+        QCOMPARE(form.MiscImageList.size(), 3);
+    }
+
+    void firstShowAddsOfflineEntriesForWatchedUsers() {
+        TMainForm form;
+        TSettingsForm settings(&form);
+        form.SetSettingsForm(&settings);
+        settings.UserCheckListBox->ReplaceNicks({u"adam"_qs, u"Bara"_qs});
+        form.OnlineListBox->Entries().AddOffline(u"BARA"_qs);
+        form.show();
+        QVERIFY(!form.FirstShow);
+        const TOnlineList& entries = form.OnlineListBox->Entries();
+        QCOMPARE(entries.Count(), 2);
+        QCOMPARE(entries.NickAt(1), u"adam"_qs);
+        QVERIFY(!entries.DetailsAt(1)->Rooms && !entries.DetailsAt(1)->IsClient && !entries.DetailsAt(1)->HasMessages);
+        // No "inmsg.wav" in the working folder: the message sound falls back to the beep.
+        QVERIFY(form.SoundUnavailable);
+
+        form.hide();
+        settings.UserCheckListBox->AddNick(u"cyril"_qs);
+        form.show();
+        QCOMPARE(entries.Count(), 2);
+    }
+
+    void savedLoginNameChangeClearsTheSessionKey_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("cleared");
+        QTest::newRow("same name keeps the key") << u"Pepík"_qs << false;
+        QTest::newRow("new name clears it") << u"Jarka"_qs << true;
+        QTest::newRow("letter case counts") << u"PEPÍK"_qs << true;
+    }
+    void savedLoginNameChangeClearsTheSessionKey() {
+        QFETCH(QString, typed);
+        QFETCH(bool, cleared);
+        TSysReg& store = SysReg();
+        store.OpenKey(ProductKey, true);
+        store.WriteString(u"LoginName"_qs, u"Pepík"_qs);
+        store.CloseKey();
+        TMainForm form;
+        TSettingsForm settings(&form);
+        form.SetSettingsForm(&settings);
+        form.SessionKey = u"k3y"_qs;
+        settings.LoginNameEdit->setText(typed);
+        settings.SaveSettings();
+        QCOMPARE(form.SessionKey.isEmpty(), cleared);
+    }
+
+    void closingShowsTheFarewellAndEndsTheLoop() {
+        TMainForm form;
+        TGoodbyeForm goodbye;
+        form.SetGoodbyeForm(&goodbye);
+        form.show();
+        form.Connecting = true;
+        form.LoggedIn = true;
+        form.ProgressGauge->SetProgress(7);
+        QSignalSpy closed(&form, &TMainForm::FormClosed);
+        form.EndSession->trigger();
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!form.isVisible());
+        QVERIFY(!form.isEnabled());
+        QVERIFY(goodbye.isVisible());
+        QVERIFY(!form.Connecting && !form.LoggedIn);
+        QCOMPARE(form.ProgressGauge->Progress(), 0);
+        QVERIFY(form.ConnectSpeedButton->isEnabledTo(&form));
+    }
+
+    void minimizingEndsTheProgramWithoutTheCloseQuery() {
+        TMainForm form;
+        form.show();
+        QSignalSpy minimized(&form, &TMainForm::AppMinimized);
+        QSignalSpy closed(&form, &TMainForm::FormClosed);
+        form.setWindowState(Qt::WindowMinimized);
+        QCOMPARE(minimized.count(), 1);
+        QCOMPARE(closed.count(), 0);
+    }
+
+    void homePageOpensInTheBrowser() {
+        TMainForm form;
+        form.GoChatSpeedButton->click();
+        QCOMPARE(TDesktop::Calls(), QStringList{u"open http://" CVRLIK_HOMEPAGE_HOST "/velmor/cvrlik"_qs});
+    }
+
+    void settingsButtonOpensTheDialogAndResumedNotificationsAnnounceAtOnce() {
+        TMainForm form;
+        TSettingsForm settings(&form);
+        form.SetSettingsForm(&settings);
+        Settings.SuspendNotifications = true;
+        Settings.NotifyDivisor = 4;
+        TModal::PresetDialog([](QDialog& dialog) {
+            Settings.SuspendNotifications = false;
+            return int(dialog.Accepted);
+        });
+        form.SettingsSpeedButton->click();
+        QCOMPARE(form.NotifyCounter, 4);
+    }
+};
+
+int main(int argc, char** argv) {
+    TApplication application(argc, argv);
+    TModal::SetTestMode(true);
+    TDesktop::SetTestMode(true);
+    TestMainForm test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mainform.moc"
