@@ -30,18 +30,6 @@ void PreferX11UnderWayland() {
     }
 }
 
-void TellAboutSetAsideStore(QWidget* owner) {
-    const QString keptAt = SysReg().TakeSetAsideNotice();
-    if (keptAt.isEmpty()) {
-        return;
-    }
-    TModal::MessageBox(owner, QStringLiteral("Cvrlik"),
-                       QStringLiteral("Soubor s nastavením programu nešel přečíst, a tak byl odložen stranou jako\n"
-                                      "%1\n\nProgram začíná s novým nastavením a výchozími hodnotami.")
-                           .arg(QDir::toNativeSeparators(keptAt)),
-                       QMessageBox::Critical);
-}
-
 // Creates the three lifelong windows, runs the event loop and ends the run. A failure outside any event
 // handler reaches the same error report as one inside.
 void RunWindows(TApplication& application) {
@@ -73,6 +61,18 @@ void RunWindows(TApplication& application) {
 }
 
 } // namespace
+
+void TellAboutSetAsideStore(QWidget* owner) {
+    const QString keptAt = SysReg().TakeSetAsideNotice();
+    if (keptAt.isEmpty()) {
+        return;
+    }
+    TModal::MessageBox(owner, QStringLiteral("Cvrlik"),
+                       QStringLiteral("Soubor s nastavením programu nešel přečíst, a tak byl odložen stranou jako\n"
+                                      "%1\n\nProgram začíná s novým nastavením a výchozími hodnotami.")
+                           .arg(QDir::toNativeSeparators(keptAt)),
+                       QMessageBox::Critical);
+}
 
 int RunProgram(int argc, char** argv) {
     PreferX11UnderWayland();

@@ -26,6 +26,7 @@
 namespace {
 
 constexpr QSize ClientSize(352, 436);
+const QMargins GroupMargins(6, 4, 6, 4);
 
 // Runs one store read; a failed read leaves the value as it was (its default), as every load wants.
 template <typename Read>
@@ -68,6 +69,7 @@ QSpinBox* NewSpinEdit(QWidget* parent, int step, int digits) {
     return spin;
 }
 
+// A number field with its text before and after; a long text after it wraps rather than runs off the page.
 QHBoxLayout* NumberRow(const QString& before, QSpinBox* spin, const QString& after) {
     auto* row = new QHBoxLayout;
     if (!before.isEmpty()) {
@@ -75,9 +77,12 @@ QHBoxLayout* NumberRow(const QString& before, QSpinBox* spin, const QString& aft
     }
     row->addWidget(spin);
     if (!after.isEmpty()) {
-        row->addWidget(new QLabel(after));
+        auto* label = new QLabel(after);
+        label->setWordWrap(true);
+        row->addWidget(label, 1);
+    } else {
+        row->addStretch();
     }
-    row->addStretch();
     return row;
 }
 
@@ -93,6 +98,9 @@ TSettingsForm::TSettingsForm(QWidget* mainWindow)
     setFont(dialogFont);
 
     PageControl = new QTabWidget(this);
+    // All four tabs in one row.
+    PageControl->setUsesScrollButtons(false);
+    PageControl->setElideMode(Qt::ElideNone);
     ServerTabSheet = CreateServerPage();
     UserTabSheet = CreateUserPage();
     CommonTabSheet = CreateCommonPage();
@@ -121,7 +129,8 @@ TSettingsForm::TSettingsForm(QWidget* mainWindow)
     layout->setContentsMargins(6, 6, 6, 8);
     layout->addWidget(PageControl);
     layout->addLayout(buttons);
-    setFixedSize(ClientSize);
+    // Where Tahoma is missing its substitute runs wider; the dialog then grows just enough to show every text.
+    setFixedSize(ClientSize.expandedTo(minimumSizeHint()));
 
     FormCreate();
 }
@@ -227,6 +236,7 @@ QWidget* TSettingsForm::CreateCommonPage() {
     DisplayOnStartCheckBox = new QCheckBox(QStringLiteral("Zobrazit hlavní okno"), startGroup);
     AlwaysOnTopCheckBox = new QCheckBox(QStringLiteral("Vždy na vrchu"), startGroup);
     auto* startLayout = new QVBoxLayout(startGroup);
+    startLayout->setContentsMargins(GroupMargins);
     startLayout->addWidget(AutoConnectCheckBox);
     startLayout->addWidget(DisplayOnStartCheckBox);
     startLayout->addWidget(AlwaysOnTopCheckBox);
@@ -235,6 +245,7 @@ QWidget* TSettingsForm::CreateCommonPage() {
     ReportErrorsCheckBox = new QCheckBox(QStringLiteral("Hlásit"), errorGroup);
     AlwaysReconnectCheckBox = new QCheckBox(QStringLiteral("Opakovaně připojovat"), errorGroup);
     auto* errorLayout = new QVBoxLayout(errorGroup);
+    errorLayout->setContentsMargins(GroupMargins);
     errorLayout->addWidget(ReportErrorsCheckBox);
     errorLayout->addWidget(AlwaysReconnectCheckBox);
     errorLayout->addStretch();
@@ -250,6 +261,7 @@ QWidget* TSettingsForm::CreateCommonPage() {
     bold.setBold(true);
     SuspendCheckBox->setFont(bold);
     auto* notifyLayout = new QVBoxLayout(notifyGroup);
+    notifyLayout->setContentsMargins(GroupMargins);
     auto* divisorRow = NumberRow(QStringLiteral("Po "), NotifyDivisorSpinEdit, QStringLiteral("obnovení(ch)"));
     divisorRow->addWidget(NewOnlyCheckBox);
     notifyLayout->addLayout(divisorRow);
@@ -270,6 +282,8 @@ QWidget* TSettingsForm::CreateCommonPage() {
     kickRow->insertWidget(0, AboutToKickCheckBox);
     kickRow->insertWidget(1, new QLabel(QStringLiteral("Hranice")));
     auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(4);
     layout->addLayout(topRow);
     layout->addWidget(NetDetectButton, 0, Qt::AlignLeft);
     layout->addWidget(notifyGroup);

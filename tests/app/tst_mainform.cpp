@@ -3,6 +3,7 @@
 #include "app/goodbyeform.h"
 #include "app/mainform.h"
 #include "app/onlinelistbox.h"
+#include "app/program.h"
 #include "app/speedbutton.h"
 #include "settings/application.h"
 #include "settings/desktop.h"
@@ -13,6 +14,7 @@
 #include "settings/userchecklistbox.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSignalSpy>
@@ -272,6 +274,30 @@ private Q_SLOTS:
         TMainForm form;
         form.GoChatSpeedButton->click();
         QCOMPARE(TDesktop::Calls(), QStringList{u"open http://" CVRLIK_HOMEPAGE_HOST "/velmor/cvrlik"_qs});
+    }
+
+    void unreadableStoreIsReportedOnce() {
+        QFile garbage(Registry->DatabasePath());
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(4096, 'x'));
+        garbage.close();
+        TMainForm form; // the first store access finds the file unreadable
+        TellAboutSetAsideStore(&form);
+        QCOMPARE(TModal::Shown().size(), 1);
+        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);
+        const QString text = TModal::Shown().first().Text;
+        QVERIFY2(text.contains(Registry->Folder()), qPrintable(text));
+        QVERIFY(!text.contains(u"%1"_qs));
+        TellAboutSetAsideStore(&form);
+        QCOMPARE(TModal::Shown().size(), 1);
+        // The store goes on afresh: the window geometry could be written.
+        form.FormDestroy();
+    }
+
+    void readableStoreIsNotReported() {
+        TMainForm form;
+        TellAboutSetAsideStore(&form);
+        QVERIFY(TModal::Shown().isEmpty());
     }
 
     void settingsButtonOpensTheDialogAndResumedNotificationsAnnounceAtOnce() {
