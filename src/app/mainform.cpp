@@ -206,10 +206,10 @@ void TMainForm::RestoreGeometry() {
         move(x(), top);
         // A size larger than the whole desktop is no size the user gave the window.
         const int storedWidth = qMin(store.ReadInteger(QStringLiteral("WindowWidth")), desktop.width());
-        PendingOuterSize = QSize(storedWidth, frameGeometry().height());
+        PendingOuterWidth = storedWidth;
         resize(storedWidth - FrameExtra().width(), height());
         const int storedHeight = qMin(store.ReadInteger(QStringLiteral("WindowHeight")), desktop.height());
-        PendingOuterSize.setHeight(storedHeight);
+        PendingOuterHeight = storedHeight;
         resize(width(), storedHeight - FrameExtra().height());
         RestoredFully = true;
     } catch (const ESysRegError&) {
@@ -251,9 +251,8 @@ void TMainForm::FitFrame() {
     }
     FrameFitted = true;
     setMinimumSize(MinimumOuterSize - extra);
-    if (PendingOuterSize.isValid()) {
-        resize(PendingOuterSize - extra);
-    }
+    resize(PendingOuterWidth ? *PendingOuterWidth - extra.width() : width(),
+           PendingOuterHeight ? *PendingOuterHeight - extra.height() : height());
 }
 
 QRect TMainForm::StoredGeometry() const {

@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QStringList>
 #include <QWidget>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -138,7 +139,8 @@ private:
 
     QList<TAnchoredControl> AnchoredControls;
     bool RestoredFully = false;
-    // The outer size the stored geometry asks for, applied to the client area until the frame is known.
-    QSize PendingOuterSize;
+    // The outer sizes the stored geometry asks for, applied to the client area until the frame is known.
+    std::optional<int> PendingOuterWidth;
+    std::optional<int> PendingOuterHeight;
     bool FrameFitted = false;
 };
