@@ -21,7 +21,6 @@ QFont TahomaPixels(int pixels, bool bold) {
 TGoodbyeForm::TGoodbyeForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus) {
     setWindowTitle(QStringLiteral("Cvrlik"));
-    setFixedSize(ClientSize);
     setAutoFillBackground(true);
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
@@ -35,6 +34,8 @@ TGoodbyeForm::TGoodbyeForm(QWidget* parent)
     Label1->setFont(TahomaPixels(11, false));
     Label1->move(20, 20);
     Label1->adjustSize();
+    // Where Tahoma is missing its substitute runs wider; the window then grows to show the whole notice.
+    setFixedSize(ClientSize.expandedTo(QSize(Label1->geometry().right() + 8, 0)));
 }
 
 void TGoodbyeForm::showEvent(QShowEvent* event) {
