@@ -1,5 +1,6 @@
 #include "settings/settingsform.h"
 
+#include "settings/application.h"
 #include "settings/desktop.h"
 #include "settings/encrypt.h"
 #include "settings/pictures.h"
@@ -450,13 +451,27 @@ quint16 TSettingsForm::ProxyPortFromEdit() const {
 }
 
 void TSettingsForm::OKButtonClick() {
-    SaveSettings();
+    if (!SaveReportingFailure()) {
+        return;
+    }
     // The close check of a pending comment edit belongs here once the Users page can edit comments.
     accept();
 }
 
 void TSettingsForm::ApplyButtonClick() {
-    SaveSettings();
+    SaveReportingFailure();
+}
+
+bool TSettingsForm::SaveReportingFailure() {
+    // The general error report gets the failure here rather than in TApplication::notify(), so the exception
+    // never unwinds through the toolkit's mouse handling.
+    try {
+        SaveSettings();
+        return true;
+    } catch (...) {
+        TApplication::ReportCurrentException();
+        return false;
+    }
 }
 
 void TSettingsForm::SaveSettings() {

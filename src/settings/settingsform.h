@@ -126,6 +126,8 @@ private:
     void SetSpinEditRanges();
     // The end of every load of the watched-user list: nothing selected, the editing fields empty.
     void ResetUsersPage();
+    // Runs the save; a failure goes to the general error report and gives false.
+    bool SaveReportingFailure();
     void SaveServerValues();
     void SaveCommonValues();
 
