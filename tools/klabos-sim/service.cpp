@@ -28,9 +28,9 @@ Reply Service::Handle(const HttpRequest& request) {
     if (request.Path == EndpointPath) {
         return HandleEndpoint(request);
     }
-    if (request.Method != "GET" && request.Method != "HEAD" && request.Method != "POST") {
+    if (request.Method != "GET" && request.Method != "POST") {
         Reply reply = Reply::HttpError(405, QStringLiteral("The pages answer GET and POST."));
-        reply.AddHeader("Allow", "GET, HEAD, POST");
+        reply.AddHeader("Allow", "GET, POST");
         return reply;
     }
     const FormFields query = FormFields::Parse(request.Method == "POST" ? request.Body : request.Query);
