@@ -31,7 +31,7 @@ private Q_SLOTS:
     void defaultWorldIsLively();
     void idleStaysReadableAndIdleUsersAreThrownOut();
     void quietWorldOnlyGrowsIdle();
-    void simulatedUsersAnswer();
+    void simulatedUsersAnswerAndSendersAreActive();
     void timeStampsNeverRepeat();
 };
 
@@ -160,13 +160,15 @@ void TestSimWorld::quietWorldOnlyGrowsIdle() {
     QCOMPARE(world.FindUser(QStringLiteral("demo"))->Rooms.first().Idle, 10);
 }
 
-void TestSimWorld::simulatedUsersAnswer() {
+void TestSimWorld::simulatedUsersAnswerAndSendersAreActive() {
     World world(11, false);
     world.AddUser(QStringLiteral("me"), QStringLiteral("x"), false);
     world.AddUser(QStringLiteral("eva"), QStringLiteral("x"), true);
     QVERIFY(world.EnterRoom(QStringLiteral("eva"), QStringLiteral("1")));
+    QVERIFY(world.EnterRoom(QStringLiteral("me"), QStringLiteral("12"), 30));
     QCOMPARE(world.Deliver(QStringLiteral("me"), QStringLiteral("eva"), QStringLiteral("ahoj"), DeliveryKind::Chat),
              DeliveryResult::Sent);
+    QCOMPARE(world.FindUser(QStringLiteral("me"))->Rooms.first().Idle, 0); // sending is activity
     world.Tick();
     const std::optional<Message> answer = world.NextMessage(QStringLiteral("me"), 0);
     QVERIFY(answer);

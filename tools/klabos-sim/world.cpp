@@ -387,9 +387,12 @@ DeliveryResult World::Deliver(const QString& from, const QString& to, const QStr
     }
     const bool answers = addressee->Simulated && !toSelf;
     const QString addresseeNick = addressee->Nick;
-    QueueMessage(addresseeNick, sender->Nick, text);
+    const QString senderNick = sender->Nick;
+    QueueMessage(addresseeNick, senderNick, text);
+    // Sending a message is activity in the chat: the sender is no longer idle.
+    SetIdle(senderNick, 0);
     if (answers) {
-        PendingAnswers.append({addresseeNick, sender->Nick});
+        PendingAnswers.append({addresseeNick, senderNick});
     }
     return DeliveryResult::Sent;
 }
