@@ -103,6 +103,7 @@ void TestSimService::login_data() {
     QTest::newRow("unknown nick") << QByteArray("akce=get&jmeno=nikdo&heslo=demo") << false;
     QTest::newRow("Czech nick encoded, password sent as typed")
         << QByteArray("akce=get&jmeno=%8Elut%FD+k%F9%F2&heslo=" + Cp("kůň")) << true;
+    QTest::newRow("password sent form-encoded") << QByteArray("akce=get&jmeno=%8Elut%FD+k%F9%F2&heslo=k%F9%F2") << true;
 }
 
 void TestSimService::login() {
@@ -156,6 +157,9 @@ void TestSimService::people_data() {
     QTest::newRow("an empty watched list still gives the own record")
         << QByteArrayList{"/control/ownidle?nick=demo&minutes=4"} << QByteArray()
         << QStringList{QStringLiteral("room demo 4 Hlavní místnost 1")};
+    QTest::newRow("a list sent form-encoded")
+        << QByteArrayList{"/control/client?nick=bob"} << QByteArray("%27alice%27%2C%27bob%27")
+        << QStringList{QStringLiteral("client bob")};
     QTest::newRow("a nick watched twice is reported once")
         << QByteArrayList{"/control/client?nick=bob"} << QByteArray("'bob','Bob'")
         << QStringList{QStringLiteral("client bob")};
@@ -276,6 +280,9 @@ void TestSimService::send_data() {
     QTest::newRow("chat message to a Czech nick, sent unencoded")
         << chat << QByteArrayList{"/control/online?nick=%C5%BDlut%C3%BD+k%C5%AF%C5%88&room=1"} << Cp("Žlutý kůň")
         << QByteArray("zprava poslana") << QStringLiteral("Žlutý kůň");
+    QTest::newRow("chat message to a nick sent form-encoded")
+        << chat << QByteArrayList{"/control/online?nick=%C5%BDlut%C3%BD+k%C5%AF%C5%88&room=1"}
+        << QByteArray("%8Elut%FD+k%F9%F2") << QByteArray("zprava poslana") << QStringLiteral("Žlutý kůň");
     QTest::newRow("client message to a client user")
         << client << QByteArrayList{"/control/client?nick=bob"} << QByteArray("bob") << QByteArray("zprava poslana")
         << QStringLiteral("bob");
@@ -406,7 +413,7 @@ void TestSimService::malformed_data() {
     QTest::newRow("request line of two words") << QByteArray("GET /\r\n\r\n") << 400;
     QTest::newRow("method in small letters") << QByteArray("post / HTTP/1.0\r\n\r\n") << 400;
     QTest::newRow("unknown protocol version") << QByteArray("GET / HTTP/2.0\r\n\r\n") << 505;
-    QTest::newRow("binary garbage") << QByteArray("\x01\xff\xfe garbage\r\n\r\n", 20) << 400;
+    QTest::newRow("binary garbage") << QByteArray::fromHex("01fffe00206761726261676500") + "\r\n\r\n" << 400;
     QTest::newRow("header line without a colon") << QByteArray(head + "Nonsense\r\n\r\n") << 400;
     QTest::newRow("POST without a length") << QByteArray(head + "\r\nakce=get") << 411;
     QTest::newRow("length not a number") << QByteArray(head + "Content-Length: ten\r\n\r\n") << 400;

@@ -1,6 +1,7 @@
 #include "service.h"
 
 #include "formfields.h"
+#include "settings/codepage.h"
 
 namespace KlabosSim {
 
@@ -86,7 +87,12 @@ Reply Service::Login(const FormFields& fields) {
     if (!nick || !fields.Has("heslo")) {
         return Malformed(QStringLiteral("A login needs the fields \"jmeno\" and \"heslo\"."));
     }
-    const std::optional<QString> key = TheWorld.Login(*nick, fields.Raw("heslo"));
+    // The program sends the password as typed; a form-encoded one is taken too.
+    std::optional<QString> key = TheWorld.Login(*nick, fields.Raw("heslo"));
+    const std::optional<QString> decodedPassword = fields.Decoded("heslo");
+    if (!key && decodedPassword && *decodedPassword != fields.Raw("heslo")) {
+        key = TheWorld.Login(*nick, *decodedPassword);
+    }
     if (!key) {
         return Reply::ErrorPage(QStringLiteral("Špatné jméno nebo heslo."));
     }
@@ -131,7 +137,11 @@ Reply Service::People(const FormFields& fields) {
     if (!nick) {
         return Reply::ErrorPage(QStringLiteral("Neplatné nebo prošlé přihlášení."));
     }
-    const QStringList watched = ParseWatchedList(fields.RawTail("lidi"));
+    QString list = fields.RawTail("lidi");
+    if (!list.contains(u'\'') && list.contains(QStringLiteral("%27"))) {
+        list = FormDecode(ToCp1250(list)).value_or(list); // a list sent form-encoded
+    }
+    const QStringList watched = ParseWatchedList(list);
     return Reply::Text(PeopleReplyText(TheWorld.PeopleRecords(*nick, watched)));
 }
 
@@ -162,7 +172,13 @@ Reply Service::Send(const FormFields& fields, DeliveryKind kind) {
     if (!text || !fields.Has("komu")) {
         return Malformed(QStringLiteral("A message needs the fields \"komu\" and \"text\"."));
     }
-    switch (TheWorld.Deliver(*nick, fields.Raw("komu"), *text, kind)) {
+    // The program sends the addressee unencoded; a form-encoded nick is taken too.
+    QString addressee = fields.Raw("komu");
+    const std::optional<QString> decodedAddressee = fields.Decoded("komu");
+    if (!TheWorld.FindUser(addressee) && decodedAddressee) {
+        addressee = *decodedAddressee;
+    }
+    switch (TheWorld.Deliver(*nick, addressee, *text, kind)) {
     case DeliveryResult::Sent:
         return Reply::Text(QStringLiteral("zprava poslana"));
     case DeliveryResult::NotOnline:
