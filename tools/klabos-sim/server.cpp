@@ -66,6 +66,13 @@ void Server::Record(RecordedRequest record) {
     Q_EMIT RequestRecorded(Recorded.last());
 }
 
+void Server::Finish(Connection* connection, RecordedRequest record, const Reply& reply, int delayMs) {
+    record.Status = reply.Status;
+    record.ReplyBody = reply.Body;
+    connection->Send(reply, delayMs);
+    Record(std::move(record));
+}
+
 void Server::Answer(Connection* connection) {
     const HttpRequestReader& reader = connection->Reader();
     const HttpRequest& request = reader.Request();
@@ -79,42 +86,27 @@ void Server::Answer(Connection* connection) {
     record.ViaProxy = request.AbsoluteTarget;
 
     if (reader.Status() == HttpRequestReader::TStatus::Failed) {
-        const Reply reply = Reply::HttpError(reader.ErrorCode(), QString::fromUtf8(reader.ErrorText()));
-        record.Status = reply.Status;
-        record.ReplyBody = reply.Body;
         record.Note = reader.ErrorText();
-        connection->Send(reply, 0);
-        Record(record);
+        Finish(connection, record, Reply::HttpError(reader.ErrorCode(), QString::fromUtf8(reader.ErrorText())), 0);
         return;
     }
-
     // The control interface answers only direct requests and is not recorded.
     if (!request.AbsoluteTarget && ControlEndpoint::Serves(request.Path)) {
         connection->Send(Control->Handle(request), 0);
         return;
     }
-
     record.Fields = FormFields::Parse(request.Body).ReadableFields();
     if (request.AbsoluteTarget && !ProxyAuthorised(request)) {
         Reply reply = Reply::HttpError(407, QStringLiteral("The proxy wants a user name and password."));
         reply.AddHeader("Proxy-Authenticate", "Basic realm=\"klabos-sim\"");
-        record.Status = reply.Status;
-        record.ReplyBody = reply.Body;
         record.Note = request.HasHeader("Proxy-Authorization") ? "wrong proxy credentials" : "no proxy credentials";
-        connection->Send(reply, 0);
-        Record(record);
+        Finish(connection, record, reply, 0);
         return;
     }
-
     if (!Service::Serves(request.Path)) {
-        const Reply reply = Reply::HttpError(404, QStringLiteral("No such page."));
-        record.Status = reply.Status;
-        record.ReplyBody = reply.Body;
-        connection->Send(reply, 0);
-        Record(record);
+        Finish(connection, record, Reply::HttpError(404, QStringLiteral("No such page.")), 0);
         return;
     }
-
     if (DropCount > 0) {
         --DropCount;
         record.Note = DropAs == DropKind::Reset ? "dropped: reset" : "dropped: closed";
@@ -126,19 +118,13 @@ void Server::Answer(Connection* connection) {
         }
         return;
     }
-
-    Reply reply;
     if (FailCount > 0) {
         --FailCount;
-        reply = Reply::ErrorPage(QStringLiteral("Služba je dočasně mimo provoz."));
         record.Note = "failed on request";
-    } else {
-        reply = SimService.Handle(request);
+        Finish(connection, record, Reply::ErrorPage(QStringLiteral("Služba je dočasně mimo provoz.")), DelayMs);
+        return;
     }
-    record.Status = reply.Status;
-    record.ReplyBody = reply.Body;
-    connection->Send(reply, DelayMs);
-    Record(record);
+    Finish(connection, record, SimService.Handle(request), DelayMs);
 }
 
 } // namespace KlabosSim

@@ -61,6 +61,7 @@ private:
     void Answer(KlabosSim::Connection* connection);
     bool ProxyAuthorised(const HttpRequest& request) const;
     void Record(RecordedRequest record);
+    void Finish(KlabosSim::Connection* connection, RecordedRequest record, const Reply& reply, int delayMs);
 
     QTcpServer Listener;
     QTimer Clock;
