@@ -76,6 +76,7 @@ private Q_SLOTS:
     void controlDrops_data();
     void controlDrops();
     void delayedReplyStillArrives();
+    void refusesConnectionsWhileStopped();
     void controlReadsBackRequests();
 };
 
@@ -557,6 +558,17 @@ void TestSimService::delayedReplyStillArrives() {
     }
     QVERIFY(SimExchange::Post(Port(), Endpoint, "akce=get&jmeno=demo&heslo=demo").Body().startsWith("<>"));
     QCOMPARE(Control("/control/delay?ms=0").Status(), 200);
+}
+
+void TestSimService::refusesConnectionsWhileStopped() {
+    const quint16 port = Port();
+    Sim->StopListening();
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(!socket.waitForConnected(5000));
+    QCOMPARE(socket.error(), QAbstractSocket::ConnectionRefusedError);
+    QVERIFY(Sim->Listen(port));
+    QVERIFY(SimExchange::Post(port, Endpoint, "akce=get&jmeno=demo&heslo=demo").Body().startsWith("<>"));
 }
 
 void TestSimService::controlReadsBackRequests() {

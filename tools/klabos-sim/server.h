@@ -27,6 +27,9 @@ public:
     ~Server() override;
 
     bool Listen(quint16 port = 0);
+    // Stops taking connections, so clients see the connection refused, as with the service down; Listen(Port())
+    // takes them again. Connections already open are answered.
+    void StopListening() { Listener.close(); }
     quint16 Port() const { return Listener.serverPort(); }
     QString ErrorString() const { return Listener.errorString(); }
 
