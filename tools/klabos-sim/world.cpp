@@ -169,7 +169,7 @@ void World::LeaveMessagesForPeople() {
         }
     }
     for (const QString& person : people) {
-        if (Chance(70) && !onlineSimulated.isEmpty()) {
+        if (Chance(100) && !onlineSimulated.isEmpty()) {
             const QString& sender = onlineSimulated.at(Pick(int(onlineSimulated.size())));
             QueueMessage(person, sender, QString::fromUtf8(Greetings[Pick(int(std::size(Greetings)))]));
         }
