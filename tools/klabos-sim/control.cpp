@@ -150,12 +150,17 @@ Reply ControlEndpoint::Handle(const HttpRequest& request) {
         return Ok({{QStringLiteral("id"), qint64(id)}});
     }
     if (command == u"account") {
-        User* user = world.AddUser(nick, parameters.value(QStringLiteral("password")),
-                                   Flag(parameters, QStringLiteral("simulated"), false));
+        // Changing an account keeps what the call does not name.
+        const User* existing = world.FindUser(nick);
+        const QString password =
+            parameters.value(QStringLiteral("password"), existing ? existing->Password : QString());
+        const bool simulated = Flag(parameters, QStringLiteral("simulated"), existing && existing->Simulated);
+        const bool canSend = Flag(parameters, QStringLiteral("cansend"), !existing || existing->CanSend);
+        User* user = world.AddUser(nick, password, simulated);
         if (!user) {
             return Refused(QStringLiteral("a nick must be 1 to 40 characters without * < > # or control characters"));
         }
-        user->CanSend = Flag(parameters, QStringLiteral("cansend"), true);
+        user->CanSend = canSend;
         return Ok();
     }
     if (command == u"room") {
