@@ -58,6 +58,7 @@ void TAsyncSocket::HostFound(const QHostInfo& info) {
 
 void TAsyncSocket::Connect(const QHostAddress& address, quint16 port) {
     Close();
+    ++ConnectionSerial;
     BrokenError = 0;
     BrokenDescription.clear();
     Connecting = true;
@@ -78,6 +79,7 @@ bool TAsyncSocket::IsOpen() const {
 
 void TAsyncSocket::Close() {
     Connecting = false;
+    ++ConnectionSerial;
     Closing = true;
     Socket.abort();
     Closing = false;
@@ -139,7 +141,10 @@ void TAsyncSocket::SocketError(QAbstractSocket::SocketError error) {
 void TAsyncSocket::SocketDisconnected() {
     if (Closing)
         return;
+    const quint64 serial = ConnectionSerial;
     DrainUnread();
+    if (serial != ConnectionSerial)
+        return; // a reader closed it or opened the next connection meanwhile; that one is not closed
     const quint16 error = BrokenError;
     const QString description = BrokenDescription;
     BrokenError = 0;

@@ -53,6 +53,7 @@ private:
     int LookupId = -1;
     bool Connecting = false;
     bool Closing = false;
+    quint64 ConnectionSerial = 0; // changes with every Connect and Close
     quint16 BrokenError = 0;
     QString BrokenDescription;
 };

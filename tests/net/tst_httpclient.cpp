@@ -100,7 +100,8 @@ private Q_SLOTS:
     void forgedLinesAreRefused_data();
     void forgedLinesAreRefused();
     void silentServerTimesOut();
-    void staleReadyNoticeDoesNotEndNextRequest();
+    void restartFromInsideAHandler_data();
+    void restartFromInsideAHandler();
 
 private:
     THttpClient* Client = nullptr;
@@ -536,30 +537,43 @@ void TestHttpClient::silentServerTimesOut() {
     QCOMPARE(recorder.Folded(), QStringList({"Connected", "DocBegin", "DocData", "DocEnd", "Ready", "RequestDone"}));
 }
 
-void TestHttpClient::staleReadyNoticeDoesNotEndNextRequest() {
-    // Aborting right after the server closed leaves a ready notice of the old request queued; a request started at
-    // once must not be declared ready by it.
+void TestHttpClient::restartFromInsideAHandler_data() {
+    QTest::addColumn<bool>("fromDocData");
+    QTest::addColumn<QByteArray>("body");
+    // Aborting as the server closes leaves notices of the old request queued, and the old connection's close may
+    // still be on its way; neither may end the request started at once.
+    QTest::newRow("abort and restart in OnDocEnd") << false << QByteArray("prvniprvni");
+    QTest::newRow("abort and restart in OnDocData") << true << QByteArray("prvniprvni");
+}
+
+void TestHttpClient::restartFromInsideAHandler() {
+    QFETCH(bool, fromDocData);
+    QFETCH(QByteArray, body);
     TScriptedServer server;
     server.Replies = {TScriptedServer::Reply("HTTP/1.0 200 OK\r\n\r\nprvni")};
     TRecorder recorder(*Client, this);
     Client->URL = QString::fromLatin1(server.Url());
     bool restarted = false;
-    connect(Client, &THttpClient::OnDocEnd, this, [this, &restarted] {
-        if (!restarted) {
-            restarted = true;
-            Client->AbortRequest();
-            SetBody("y=2");
-            Client->StartPost();
-        }
-    });
+    auto restart = [this, &restarted] {
+        if (restarted)
+            return;
+        restarted = true;
+        Client->AbortRequest();
+        SetBody("y=2");
+        Client->StartPost();
+    };
+    if (fromDocData)
+        connect(Client, &THttpClient::OnDocData, this, restart);
+    else
+        connect(Client, &THttpClient::OnDocEnd, this, restart);
     SetBody("x=1");
     Client->StartPost();
     QVERIFY(recorder.WaitDone(2));
     QTest::qWait(50);
     QCOMPARE(server.Received.size(), 2);
-    QCOMPARE(recorder.Events.count(QStringLiteral("RequestDone")), 2);
+    QCOMPARE(recorder.Done, 2);
     QCOMPARE(recorder.DoneError, quint16(0));
-    QCOMPARE(recorder.Body, QByteArray("prvniprvni"));
+    QCOMPARE(recorder.Body, body);
 }
 
 QTEST_GUILESS_MAIN(TestHttpClient)
