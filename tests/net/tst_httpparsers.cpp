@@ -26,8 +26,6 @@ class TestHttpParsers : public QObject {
 private Q_SLOTS:
     void parseUrl_data();
     void parseUrl();
-    void documentName_data();
-    void documentName();
     void optionalHeaderLines_data();
     void optionalHeaderLines();
     void readerFields_data();
@@ -59,40 +57,16 @@ void TestHttpParsers::parseUrl() {
     QCOMPARE(QStringList({parsed.Scheme, parsed.User, parsed.Password, parsed.Host, parsed.Port, parsed.Path}), parts);
 }
 
-void TestHttpParsers::documentName_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("last segment") << "/cgi-bin/klabos/mix.fcgi"
-                                  << "mix.fcgi";
-    QTest::newRow("query dropped") << "/a/index.fcgi?akce=vstup&x=/y"
-                                   << "index.fcgi";
-    QTest::newRow("trailing slash") << "/a/b/"
-                                    << "b";
-    QTest::newRow("root") << "/"
-                          << "document.htm";
-    QTest::newRow("empty") << ""
-                           << "document.htm";
-}
-
-void TestHttpParsers::documentName() {
-    QFETCH(QString, path);
-    QFETCH(QString, name);
-    QCOMPARE(DocumentNameFromPath(path), name);
-}
-
 void TestHttpParsers::optionalHeaderLines_data() {
     QTest::addColumn<QString>("setting");
     QTest::addColumn<QList<QByteArray>>("lines");
     const QByteArray first = "GET / HTTP/1.0";
     const QByteArray host = "Host: host";
-    QTest::newRow("sender before host") << "Sender" << QList<QByteArray>{first, "From: jan@example.cz", host, ""};
     QTest::newRow("referer before host") << "Reference" << QList<QByteArray>{first, "Referer: http://a/", host, ""};
-    QTest::newRow("no cache") << "NoCache" << QList<QByteArray>{first, host, "Pragma: no-cache", ""};
     QTest::newRow("modified since, no zone conversion")
         << "ModifiedSince" << QList<QByteArray>{first, host, "If-Modified-Since: Sun, 04 Jan 2026 07:05:09 GMT", ""};
     QTest::newRow("basic authorization") << "Username"
                                          << QList<QByteArray>{first, host, "Authorization: Basic amFuOnRham5l", ""};
-    QTest::newRow("cookie") << "Cookie" << QList<QByteArray>{first, host, "Cookie: a=b", ""};
     QTest::newRow("open range") << "Range" << QList<QByteArray>{first, host, "Range: bytes=100-", ""};
 }
 
@@ -103,19 +77,13 @@ void TestHttpParsers::optionalHeaderLines() {
     fields.Method = "GET";
     fields.Target = "/";
     fields.TargetHost = "host";
-    if (setting == QLatin1String("Sender")) {
-        fields.Sender = "jan@example.cz";
-    } else if (setting == QLatin1String("Reference")) {
+    if (setting == QLatin1String("Reference")) {
         fields.Reference = "http://a/";
-    } else if (setting == QLatin1String("NoCache")) {
-        fields.NoCache = true;
     } else if (setting == QLatin1String("ModifiedSince")) {
         fields.ModifiedSince = QDateTime(QDate(2026, 1, 4), QTime(7, 5, 9), Qt::OffsetFromUTC, 3600);
     } else if (setting == QLatin1String("Username")) {
         fields.Username = "jan";
         fields.Password = "tajne";
-    } else if (setting == QLatin1String("Cookie")) {
-        fields.Cookie = "a=b";
     } else if (setting == QLatin1String("Range")) {
         fields.RangeBegin = "100";
     }
