@@ -102,6 +102,7 @@ void THttpClient::StartRequest(THttpRequest kind) {
     ++Serial;
     Ended = false;
     ClosePending = false;
+    BodySent = true; // until a POST begins its body
     Relocations = 0;
     Status = 0;
     Reason.clear();
@@ -263,7 +264,8 @@ void THttpClient::SocketDataSent() {
     if (Ended)
         return;
     RestartIdleTimer();
-    if (CurrentState == THttpState::WaitingHeader || CurrentState == THttpState::WaitingBody)
+    if (Kind == THttpRequest::Post &&
+        (CurrentState == THttpState::WaitingHeader || CurrentState == THttpState::WaitingBody))
         SendNextBodyChunk();
 }
 
@@ -376,7 +378,8 @@ void THttpClient::Restart(quint64 serial) {
     Reason.clear();
     Received = 0;
     Sent = 0;
-    if (PostBody)
+    BodySent = true;
+    if (PostBody && Kind == THttpRequest::Post)
         PostBody->seek(PostStart);
     if (PrepareTarget(CurrentLocation))
         BeginLookup();
