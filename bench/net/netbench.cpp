@@ -13,9 +13,11 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -64,6 +66,11 @@ private:
             socket->setProperty("left", BigBody);
             connect(socket, &QTcpSocket::bytesWritten, socket, [socket] { WriteBig(socket); });
             WriteBig(socket);
+        } else if (request.contains(" /slow ")) {
+            QTimer::singleShot(1000, socket, [socket] {
+                socket->write(SmallReply);
+                socket->disconnectFromHost();
+            });
         } else {
             socket->write(SmallReply);
             socket->disconnectFromHost();
@@ -185,6 +192,24 @@ void RunBigBody(const QString& url) {
                 static_cast<long long>(before), static_cast<long long>(peak), static_cast<long long>(peak - before));
 }
 
+// Waits for a reply that the server holds back for a second: the wait must sleep, not spin.
+void RunSlowWait(const QString& url) {
+    THttpClient client;
+    client.URL = url;
+    QBuffer body;
+    body.setData("akce=lidi");
+    body.open(QIODevice::ReadOnly);
+    client.PostBody = &body;
+    QElapsedTimer timer;
+    timer.start();
+    const std::clock_t cpuBefore = std::clock();
+    client.StartPost();
+    WaitUntilReady(client);
+    const double cpu = double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+    std::printf("WaitUntilReady on a reply held back 1 s: %.3f s waited, %.3f s of CPU used\n",
+                double(timer.nsecsElapsed()) / 1e9, cpu);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -211,6 +236,7 @@ int main(int argc, char** argv) {
     std::printf("  ratio ours / QNetworkAccessManager: %.2f\n", oursRate / managerRate);
 
     RunBigBody(base + QStringLiteral("/big"));
+    RunSlowWait(base + QStringLiteral("/slow"));
 
     QMetaObject::invokeMethod(
         &server, [&server] { delete server.Server; }, Qt::BlockingQueuedConnection);
