@@ -1,11 +1,142 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program.
+# Installs what is missing, builds, starts the Klabos stand-in (klabos-sim) on 127.0.0.1 with a lively world, and
+# runs the program against it in a demo profile of its own: build/demo/config holds the demo's settings, so the
+# user's real settings stay untouched. The stand-in stops when the program ends.
+#
+# Without a display, run it inside a virtual one:  xvfb-run -a scripts/demo.sh
+# KLABOS_SIM_SEED chooses another simulated world (default 1).
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 "$top/scripts/install-deps.sh"
 "$top/scripts/build.sh" "$top/build"
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display found. Run it inside a virtual one:  xvfb-run -a $0" >&2
+    echo "demo: no display found. Run it inside a virtual one:  xvfb-run -a $0" >&2
     exit 1
 fi
-exec "$top/build/src/app/cvrlik"
+
+sim="$top/build/tools/klabos-sim/klabos-sim"
+store="$top/build/tools/cvrlik-store/cvrlik-store"
+program="$top/build/src/app/cvrlik"
+for needed in "$sim" "$store" "$program"; do
+    if [ ! -x "$needed" ]; then
+        echo "demo: $needed was not built; see the build output above." >&2
+        exit 1
+    fi
+done
+
+demo="$top/build/demo"
+rm -rf "$demo/config"
+mkdir -p "$demo/config"
+chmod 700 "$demo/config"
+export XDG_CONFIG_HOME="$demo/config"
+
+# The stand-in, on a free port; its first line of output is "port N".
+"$sim" --port 0 --seed "${KLABOS_SIM_SEED:-1}" >"$demo/klabos-sim.out" 2>"$demo/klabos-sim.log" &
+sim_pid=$!
+stop_sim() {
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+}
+trap stop_sim EXIT
+
+port=""
+for _ in $(seq 100); do
+    if read -r word number <"$demo/klabos-sim.out" 2>/dev/null && [ "$word" = port ]; then
+        port="$number"
+        break
+    fi
+    if ! kill -0 "$sim_pid" 2>/dev/null; then
+        break
+    fi
+    sleep 0.1
+done
+if [ -z "$port" ]; then
+    echo "demo: klabos-sim did not start:" >&2
+    cat "$demo/klabos-sim.log" >&2
+    exit 1
+fi
+
+# The stored form of a password: every Windows-1250 byte shifted by (position + 1) mod 8, positions from 1, and a
+# check byte, the complement of the last shifted byte; the store keeps that byte sequence read as Windows-1250.
+cp1250_char() {
+    case "$1" in
+    129 | 131 | 136 | 144 | 152) printf '%b' "$(printf '\\xc2\\x%02x' "$1")" ;; # unassigned: U+0080 + n
+    *) printf '%b' "$(printf '\\x%02x' "$1")" | iconv -f CP1250 -t UTF-8 ;;
+    esac
+}
+scramble() {
+    local codes position=1 code last=0
+    codes="$(printf '%s' "$1" | iconv -f UTF-8 -t CP1250 | od -An -tu1 -v)"
+    for code in $codes; do
+        last=$(((code + (position + 1) % 8) % 256))
+        cp1250_char "$last"
+        position=$((position + 1))
+    done
+    if [ "$position" -gt 1 ]; then
+        cp1250_char $((255 - last))
+    fi
+}
+
+product='SOFTWARE\Velmor\Cvrlik'
+nicks='SOFTWARE\Velmor\Cvrlik\Nick List'
+set_string() { "$store" set "$product" "$1" --string "$2" >/dev/null; }
+set_int() { "$store" set "$product" "$1" --int "$2" >/dev/null; }
+
+set_string LoginName demo
+set_string LoginPassword "$(scramble demo)"
+set_int RememberPassword 1
+set_int UsingProxy 1
+set_string ProxyServer 127.0.0.1
+set_int ProxyPort "$port"
+set_int UsingProxyAuthentization 0
+set_string ProxyLoginName ""
+set_string ProxyPassword ""
+set_int AutoConnectOnStartup 1
+set_int DisplayOnStart 1
+set_int SessionRefresh 20
+set_int StatusRefresh 3
+set_int NotifyDivisor 1
+set_int NotifyWait 2500
+set_int NotifyNewUsersOnly 1
+set_int ReportNetworkErrors 1
+set_int AlwaysReconnect 1
+set_int EasyMouseMode 1
+set_int AboutToKickWarning 1
+set_int AboutToKickWarningTime 15
+
+# The watched users, each with its notify flag. The user's own nick is watched too, so its idle time counts for
+# the idle-kick warning; nicks that leave a message without being watched join the list by themselves.
+while IFS='|' read -r nick flag; do
+    "$store" set "$nicks" "$nick" --int "$flag" >/dev/null
+done <<'EOF'
+demo|0
+Anička|1
+Bára|1
+Cipísek|0
+Dědek|1
+Ema|1
+Ferda "Mravenec"|1
+Gustav|0
+Hanka|1
+Jirka_77|1
+Žlutý kůň|1
+Lucie|0
+EOF
+
+cat <<EOF
+demo: klabos-sim listens on 127.0.0.1:$port (log: $demo/klabos-sim.log); the program uses it as its HTTP proxy.
+demo: the demo profile is in $XDG_CONFIG_HOME; your own settings are not touched.
+demo: steer the world while it runs, for example:
+  curl 'http://127.0.0.1:$port/control/message?to=demo&from=Ema&text=Ahoj+z+dema'
+  curl 'http://127.0.0.1:$port/control/online?nick=Lucie&room=12'
+  curl 'http://127.0.0.1:$port/control/ownidle?nick=demo&minutes=16'
+  curl 'http://127.0.0.1:$port/control/state'
+demo: the service pages the program opens in the browser load when the browser uses 127.0.0.1:$port as its HTTP proxy.
+EOF
+
+# The program reads its message sound and writes its broadcast log in the current folder.
+cd "$demo"
+status=0
+"$program" || status=$?
+exit "$status"

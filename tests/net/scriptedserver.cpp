@@ -1,0 +1,59 @@
+#include "scriptedserver.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+TScriptedServer::TScriptedServer(QObject* parent)
+    : QObject(parent) {
+    connect(&Server, &QTcpServer::newConnection, this, &TScriptedServer::Accept);
+    if (!Server.listen(QHostAddress::LocalHost))
+        qFatal("the test server cannot listen on 127.0.0.1");
+}
+
+QByteArray TScriptedServer::Url(const QByteArray& path) const {
+    return "http://127.0.0.1:" + QByteArray::number(Port()) + path;
+}
+
+void TScriptedServer::Accept() {
+    while (QTcpSocket* socket = Server.nextPendingConnection()) {
+        const int connection = int(Received.size());
+        Received.append(QByteArray());
+        socket->setParent(this);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, connection] { Read(socket, connection); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+void TScriptedServer::Read(QTcpSocket* socket, int connection) {
+    QByteArray& request = Received[connection];
+    request += socket->readAll();
+    if (socket->property("replying").toBool())
+        return;
+    const qsizetype end = request.indexOf("\r\n\r\n");
+    if (end < 0)
+        return;
+    qint64 length = 0;
+    for (const QByteArray& line : request.left(end).split('\n')) {
+        if (line.toLower().startsWith("content-length:"))
+            length = line.mid(15).trimmed().toLongLong();
+    }
+    if (request.size() < end + 4 + length)
+        return;
+    socket->setProperty("replying", true);
+    WritePart(socket, connection, 0);
+}
+
+void TScriptedServer::WritePart(QTcpSocket* socket, int connection, int part) {
+    if (Replies.isEmpty())
+        return;
+    const TReply& reply = Replies.at(qMin(connection, int(Replies.size()) - 1));
+    if (part >= reply.Parts.size()) {
+        if (reply.Close)
+            socket->disconnectFromHost();
+        return;
+    }
+    socket->write(reply.Parts.at(part));
+    socket->flush();
+    QTimer::singleShot(part + 1 < reply.Parts.size() ? 15 : 5, socket,
+                       [this, socket, connection, part] { WritePart(socket, connection, part + 1); });
+}

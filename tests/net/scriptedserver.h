@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QTcpServer>
+
+class QTcpSocket;
+
+// A small HTTP server on 127.0.0.1 that plays back scripted replies and records what each connection sent.
+// Each reply waits for the whole request (header and Content-Length body), then writes its parts one by one with
+// a short pause between them, so that the client reads them separately, and closes if the script says so.
+class TScriptedServer : public QObject {
+    Q_OBJECT
+
+public:
+    struct TReply {
+        QList<QByteArray> Parts;
+        bool Close = true;
+    };
+
+    explicit TScriptedServer(QObject* parent = nullptr);
+
+    quint16 Port() const { return Server.serverPort(); }
+    QByteArray Url(const QByteArray& path = "/cgi-bin/klabos/mix.fcgi") const;
+
+    // Connection n gets reply n; the last reply serves every later connection too.
+    QList<TReply> Replies;
+    QList<QByteArray> Received;
+
+    static TReply Reply(const QByteArray& whole) { return TReply{{whole}, true}; }
+
+private:
+    void Accept();
+    void Read(QTcpSocket* socket, int connection);
+    void WritePart(QTcpSocket* socket, int connection, int part);
+
+    QTcpServer Server;
+};
