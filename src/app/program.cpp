@@ -17,19 +17,6 @@
 
 namespace {
 
-// On a Wayland desktop the program runs through XWayland when it can: Wayland denies applications stay-on-top,
-// window placement and the pointer position, which the program needs. A platform the user chose stays.
-void PreferX11UnderWayland() {
-    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        return;
-    }
-    const bool wayland =
-        qEnvironmentVariableIsSet("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
-    if (wayland && qEnvironmentVariableIsSet("DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
-    }
-}
-
 // Creates the three lifelong windows, runs the event loop and ends the run. A failure outside any event
 // handler reaches the same error report as one inside.
 void RunWindows(TApplication& application) {
@@ -62,6 +49,16 @@ void RunWindows(TApplication& application) {
 
 } // namespace
 
+QByteArray PlatformForSession(const QProcessEnvironment& environment) {
+    if (environment.contains(QStringLiteral("QT_QPA_PLATFORM"))) {
+        return {};
+    }
+    const bool wayland = !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
+                         environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QStringLiteral("wayland");
+    const bool xwayland = !environment.value(QStringLiteral("DISPLAY")).isEmpty();
+    return wayland && xwayland ? QByteArrayLiteral("xcb") : QByteArray();
+}
+
 void TellAboutSetAsideStore(QWidget* owner) {
     const QString keptAt = SysReg().TakeSetAsideNotice();
     if (keptAt.isEmpty()) {
@@ -75,7 +72,10 @@ void TellAboutSetAsideStore(QWidget* owner) {
 }
 
 int RunProgram(int argc, char** argv) {
-    PreferX11UnderWayland();
+    const QByteArray platform = PlatformForSession(QProcessEnvironment::systemEnvironment());
+    if (!platform.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", platform);
+    }
     TApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(false);
     application.setDesktopFileName(QStringLiteral("cvrlik"));

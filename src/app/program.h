@@ -4,7 +4,15 @@
 // process's exit code, which is 0 in every case.
 int RunProgram(int argc, char** argv);
 
+#include <QByteArray>
+#include <QProcessEnvironment>
+
 class QWidget;
+
+// The platform the program asks Qt for in this session: "xcb" in a Wayland session where XWayland is there, since
+// Wayland denies applications stay-on-top, window placement and the pointer position; empty to leave Qt's choice,
+// also whenever the user chose a platform.
+QByteArray PlatformForSession(const QProcessEnvironment& environment);
 
 // Tells the user once, in an error box, where an unreadable store file was kept when the store started afresh.
 // Called after the first store access; does nothing when the store was read.

@@ -300,6 +300,29 @@ private Q_SLOTS:
         QVERIFY(TModal::Shown().isEmpty());
     }
 
+    void waylandSessionsRunThroughXWayland_data() {
+        QTest::addColumn<QStringList>("variables");
+        QTest::addColumn<QByteArray>("platform");
+        QTest::newRow("Wayland with XWayland")
+            << QStringList{u"WAYLAND_DISPLAY=wayland-0"_qs, u"DISPLAY=:0"_qs} << QByteArray("xcb");
+        QTest::newRow("session type only")
+            << QStringList{u"XDG_SESSION_TYPE=wayland"_qs, u"DISPLAY=:1"_qs} << QByteArray("xcb");
+        QTest::newRow("Wayland without XWayland") << QStringList{u"WAYLAND_DISPLAY=wayland-0"_qs} << QByteArray();
+        QTest::newRow("plain X11") << QStringList{u"DISPLAY=:0"_qs, u"XDG_SESSION_TYPE=x11"_qs} << QByteArray();
+        QTest::newRow("the user's choice stays")
+            << QStringList{u"WAYLAND_DISPLAY=wayland-0"_qs, u"DISPLAY=:0"_qs, u"QT_QPA_PLATFORM=wayland"_qs}
+            << QByteArray();
+    }
+    void waylandSessionsRunThroughXWayland() {
+        QFETCH(QStringList, variables);
+        QFETCH(QByteArray, platform);
+        QProcessEnvironment environment;
+        for (const QString& variable : variables) {
+            environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+        }
+        QCOMPARE(PlatformForSession(environment), platform);
+    }
+
     void settingsButtonOpensTheDialogAndResumedNotificationsAnnounceAtOnce() {
         TMainForm form;
         TSettingsForm settings(&form);
