@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -569,6 +570,45 @@ void TSettingsForm::SaveNickList() {
         store.WriteBool(UserCheckListBox->NickAt(index), UserCheckListBox->FlagAt(index));
     }
     store.CloseKey();
+}
+
+void TSettingsForm::AddOrUpdateUser(const QString& nick, const QString& comment, bool notify) {
+    if (nick.isEmpty()) {
+        return;
+    }
+    int index = UserCheckListBox->IndexOfNick(nick);
+    const bool isNew = index < 0;
+    if (isNew) {
+        // The new entry is flagged at the end of the list, then moves to its sorted place with its flag.
+        UserCheckListBox->SetSortingSuspended(true);
+        index = UserCheckListBox->AddNick(nick);
+        UserCheckListBox->SetFlag(index, notify);
+        UserCheckListBox->SetSortingSuspended(false);
+        index = UserCheckListBox->IndexOfNick(nick);
+    } else {
+        UserCheckListBox->SetFlag(index, notify);
+    }
+    {
+        const QSignalBlocker quiet(UserCheckListBox); // the program's own selection is not the user's click
+        UserCheckListBox->setCurrentRow(index);
+    }
+
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    store.OpenKey(NickCommentsKey, true);
+    QString text = comment;
+    if (isNew) {
+        // A comment kept from an earlier removal of the nick stays below the new one.
+        ReadOrKeep([&] {
+            if (store.ValueExists(nick)) {
+                text += QStringLiteral("\r\n\r\n*** Původní informace ***\r\n") + store.ReadString(nick);
+            }
+        });
+    }
+    CommentChanged = false;
+    store.WriteString(nick, text);
+    store.CloseKey();
+    SaveNickList();
 }
 
 void TSettingsForm::EnableApply() {

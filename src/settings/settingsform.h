@@ -37,6 +37,11 @@ public:
     // Rewrites the "Nick List" key from `UserCheckListBox`, all of it in one store transaction.
     void SaveNickList();
 
+    // Lists the nick (or takes the listed entry, which keeps its letter case), sets its notify flag, selects it,
+    // stores the comment (below it the comment kept from an earlier removal, when the nick is new) and saves the
+    // list. Nothing happens for an empty nick.
+    void AddOrUpdateUser(const QString& nick, const QString& comment, bool notify);
+
     // Put the values of `Settings` into the controls of the Server and General pages.
     void ShowServerSettings();
     void ShowCommonSettings();

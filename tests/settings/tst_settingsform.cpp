@@ -409,6 +409,46 @@ private Q_SLOTS:
         QCOMPARE(TDesktop::Calls().size(), 1);
     }
 
+    void addOrUpdateUser_data() {
+        QTest::addColumn<QString>("nick");
+        QTest::addColumn<bool>("notify");
+        QTest::addColumn<QString>("listed");
+        QTest::addColumn<QString>("storedComment");
+        QTest::newRow("new nick") << u"Cyril"_qs << true << u"Cyril"_qs << u"nový"_qs;
+        QTest::newRow("listed nick in other case keeps its spelling")
+            << u"ADAM"_qs << false << u"adam"_qs << u"nový"_qs;
+        QTest::newRow("removed nick brings its old comment back")
+            << u"Zdena"_qs << true << u"Zdena"_qs << u"nový\r\n\r\n*** Původní informace ***\r\nstarý\r\nřádek"_qs;
+        QTest::newRow("empty nick changes nothing") << QString() << true << QString() << QString();
+    }
+    void addOrUpdateUser() {
+        QFETCH(QString, nick);
+        QFETCH(bool, notify);
+        QFETCH(QString, listed);
+        QFETCH(QString, storedComment);
+        Store(NickListKey, u"adam"_qs, 1);
+        Store(NickListKey, u"Bara"_qs, 0);
+        Store(NickCommentsKey, u"adam"_qs, u"starý adam"_qs);
+        Store(NickCommentsKey, u"zdena"_qs, u"starý\r\nřádek"_qs); // kept after an earlier removal
+        auto form = CreateForm();
+        form->CommentChanged = true;
+        form->AddOrUpdateUser(nick, u"nový"_qs, notify);
+        TUserCheckListBox* list = form->UserCheckListBox;
+        if (nick.isEmpty()) {
+            QCOMPARE(list->Nicks(), (QStringList{u"adam"_qs, u"Bara"_qs}));
+            QVERIFY(form->CommentChanged);
+            return;
+        }
+        const int index = list->IndexOfNick(nick);
+        QCOMPARE(list->NickAt(index), listed);
+        QCOMPARE(list->FlagAt(index), notify);
+        QCOMPARE(list->currentRow(), index);
+        QVERIFY(!form->CommentChanged);
+        QCOMPARE(StoredValue(NickCommentsKey, nick), TStoredValue{storedComment});
+        QCOMPARE(StoredNames(NickListKey), list->Nicks());
+        QCOMPARE(StoredValue(NickListKey, listed), TStoredValue{qint32(notify)});
+    }
+
     void failedWriteDuringSaveReachesTheGeneralErrorReport() {
         auto form = CreateForm();
         // A store whose folder can never be made: every open fails, so every write throws.
