@@ -157,7 +157,9 @@ void TMainForm::MarkStoredMessages() {
         HasStoredMessages = HasStoredMessages || hasMessages;
     }
     if (HasStoredMessages) {
-        if (SoundUnavailable) {
+        // Until the window is first shown the sound is not opened (it may never be, with the window kept in the
+        // tray): the beep stands in for it then too, rather than silence.
+        if (SoundUnavailable || !SoundPlayer->IsOpen()) {
             TDesktop::Beep();
         } else {
             SoundPlayer->Play();

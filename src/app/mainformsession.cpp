@@ -334,7 +334,7 @@ void TMainForm::CountArrivals() {
 
 void TMainForm::BlinkReconnectLabel() {
     const bool pending = Settings.AlwaysReconnect && !Transferring && !Connecting && !LoggedIn && ConnectionWanted;
-    AlwaysReconnectLabel->setVisible(pending && !AlwaysReconnectLabel->isVisible());
+    AlwaysReconnectLabel->setVisible(pending && AlwaysReconnectLabel->isHidden());
 }
 
 void TMainForm::DriveLightsAndReconnect() {
@@ -347,17 +347,17 @@ void TMainForm::DriveLightsAndReconnect() {
             ++TickCounter;
         }
         if (LoggedIn) {
-            RedDiodShape->setVisible(!RedDiodShape->isVisible());
+            RedDiodShape->setVisible(RedDiodShape->isHidden());
             GreenDiodShape->show();
         } else {
-            const bool greenWasOn = GreenDiodShape->isVisible();
+            const bool greenWasOn = !GreenDiodShape->isHidden();
             GreenDiodShape->setVisible(!greenWasOn);
             RedDiodShape->setVisible(greenWasOn);
         }
     } else if (Connecting && Transferring) {
     } else if (Transferring) {
         RedDiodShape->hide();
-        GreenDiodShape->setVisible(!GreenDiodShape->isVisible());
+        GreenDiodShape->setVisible(GreenDiodShape->isHidden());
     } else if (LoggedIn) {
         GreenDiodShape->show();
         RedDiodShape->hide();
