@@ -51,6 +51,9 @@ public:
         Settings.ProxyPort = Sim.Port();
         Settings.ReportNetworkErrors = true;
         Settings.AlwaysReconnect = false;
+        // As a connect would set it, so that retrieval started without one stays on 127.0.0.1 too.
+        Form->HTTPClient->Proxy = Settings.ProxyServer;
+        Form->HTTPClient->ProxyPort = QString::number(Settings.ProxyPort);
     }
 
     // Ends the run as the program does and drops the windows.
