@@ -31,7 +31,9 @@ TListUpdateResult TOnlineListUpdate::Run(const QString& reply, const QList<TWatc
     OwnIdle = 0;
 
     QString text = reply;
-    text.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    if (text.contains(QLatin1String("&quot;"))) {
+        text.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    }
     TListUpdateResult result;
     if (IsErrorReply(text)) {
         result.ErrorReply = true;
@@ -71,7 +73,9 @@ void TOnlineListUpdate::IndexWatched(const QList<TWatchedUser>& watched) {
 
 void TOnlineListUpdate::OnNick(QStringView nick) {
     ReplyNicks.append(nick.toString());
-    CurrentWatchedIndex = WatchedIndex.value(nick.toString().toCaseFolded(), -1);
+    // The records that follow name this nick: it is folded once for all of them.
+    CurrentFoldedNick = ReplyNicks.constLast().toCaseFolded();
+    CurrentWatchedIndex = WatchedIndex.value(CurrentFoldedNick, -1);
 }
 
 void TOnlineListUpdate::OnRoomRecord(QStringView nick, QStringView idleText, QStringView roomName, QStringView roomId) {
@@ -84,7 +88,7 @@ void TOnlineListUpdate::OnClientRecord(QStringView nick, QStringView idleText) {
 
 void TOnlineListUpdate::AddRoomRecord(QStringView nick, QStringView idleText, QStringView roomName, QStringView roomId,
                                       bool isClient) {
-    const QString folded = nick.toString().toCaseFolded();
+    const QString& folded = CurrentFoldedNick;
     const bool own = folded == FoldedLoginName;
     if (own && !isClient) {
         // The user's own idle time counts for the idle-kick warning whether or not the user watches their own nick.

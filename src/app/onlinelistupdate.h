@@ -66,7 +66,8 @@ private:
     const TListUpdateSettings* Options = nullptr;
     QString FoldedLoginName;
     QHash<QString, int> WatchedIndex; // folded nick -> first position in the watched-user list
-    int CurrentWatchedIndex = -1;     // of the nick the tokenizer named last
+    QString CurrentFoldedNick;        // the nick the tokenizer named last, case-folded
+    int CurrentWatchedIndex = -1;     // its position in the watched-user list
     std::vector<TOnlineList::TEntry> Online;
     QHash<QString, TBuilding> OnlineIndex; // folded nick -> its entry being built
     int OwnIdle = 0;
