@@ -181,6 +181,7 @@ private:
     // Gives the client a fresh body and the endpoint, waits for the session client and starts the POST.
     bool StartSessionPost(THttpClient& client, QBuffer*& body, const QByteArray& bytes);
     void AbortSessionRequest();
+    void EnterRefreshing();
     qint64 NewArrivalTicks() const;
     void SwitchAlwaysReconnectOff();
     void ReportRequestFailure(quint16 error);
@@ -210,6 +211,8 @@ private:
     int InMsgPostsPending = 0;
     // Set while the session aborts its own request: the end of body that the abort reports is no complete reply.
     bool AbortingSession = false;
+    // The request on HTTPClient is the login (not a people request).
+    bool LoginRequestRunning = false;
     qint64 ReplyBytes = 0;
     bool ReplyTooLarge = false;
     qint64 InMsgBytes = 0;

@@ -118,10 +118,12 @@ void TMainForm::Connect() {
 
 void TMainForm::SendLogin() {
     SessionKey.clear();
+    LoginRequestRunning = true;
     StartSessionPost(*HTTPClient, SessionBody, LoginRequestBody(Settings.LoginName, Settings.LoginPassword));
 }
 
 void TMainForm::SendPeopleRequest() {
+    LoginRequestRunning = false;
     const QStringList watched = SettingsForm ? SettingsForm->UserCheckListBox->Nicks() : QStringList();
     StartSessionPost(*HTTPClient, SessionBody, PeopleRequestBody(Settings.LoginName, SessionKey, watched));
 }
@@ -261,11 +263,15 @@ void TMainForm::HTTPClientDocEnd() {
             ShowError(LoginFailedText, LoginFailedCaption);
         }
     } else if (LoginPhase == 1 && !SessionKey.isEmpty()) {
-        LoggedIn = true;
-        RefreshCounter = 0;
-        RefreshTimer->start(RefreshTimerInterval);
-        LoginPhase = 2;
+        EnterRefreshing();
     }
+}
+
+void TMainForm::EnterRefreshing() {
+    LoggedIn = true;
+    RefreshCounter = 0;
+    RefreshTimer->start(RefreshTimerInterval);
+    LoginPhase = 2;
 }
 
 void TMainForm::HTTPClientStateChange() {}
@@ -278,6 +284,11 @@ void TMainForm::HTTPClientRequestDone(THttpRequest rqType, quint16 error) {
     if (ReplyTooLarge) {
         rqType = THttpRequest::Post;
         error = ReplyTooLargeError;
+    }
+    if (LoginPhase == 1 && !LoginRequestRunning) {
+        // The first people reply came without a body, so its end of body never moved the login on. Asking again
+        // would repeat the request without end; the login is complete with an empty reply instead.
+        EnterRefreshing();
     }
     if (LoginPhase == 1) {
         SendPeopleRequest();

@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -40,6 +41,27 @@ public:
                     }
                 });
                 pump->start(0);
+            }
+        });
+    }
+};
+
+// A service that grants every login and answers every other request with an empty body.
+class TEmptyReplyServer : public QTcpServer {
+public:
+    int Requests = 0;
+    TEmptyReplyServer() {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (!socket->readAll().contains("akce=")) {
+                        return; // the body comes after the header
+                    }
+                    ++Requests;
+                    socket->write(Requests == 1 ? "HTTP/1.0 200 OK\r\n\r\n<>K3y<2>" : "HTTP/1.0 200 OK\r\n\r\n");
+                    socket->disconnectFromHost();
+                });
             }
         });
     }
@@ -253,6 +275,58 @@ private Q_SLOTS:
         QCOMPARE(Settings.AlwaysReconnect, !reportErrors);
         QVERIFY(!Form().Connecting);
         QVERIFY(Fixture->Sim.Requests().isEmpty());
+    }
+
+    void emptyFirstPeopleReplyCompletesTheLogin() {
+        TEmptyReplyServer service;
+        QVERIFY(service.listen(QHostAddress::LocalHost));
+        Settings.ProxyPort = service.serverPort();
+        Form().ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(Form().LoggedIn && Fixture->SessionIdle(), NetTimeout);
+        QCOMPARE(Form().LoginPhase, 2);
+        QCOMPARE(Form().SessionKey, QStringLiteral("K3y"));
+        QTest::qWait(100);             // no further request follows on its own
+        QCOMPARE(service.Requests, 3); // login, people list, message retrieval
+        QCOMPARE(Form().OnlineListBox->Entries().Count(), 3);
+    }
+
+    void connectNowMessageConnects() {
+        QCoreApplication::postEvent(&Form(), new QEvent(MsgConnectNow));
+        QTRY_VERIFY_WITH_TIMEOUT(Form().LoggedIn && Fixture->SessionIdle(), NetTimeout);
+        QVERIFY(Form().ConnectionWanted);
+    }
+
+    void missingPasswordOpensTheServerPage_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("reconnect");
+        QTest::newRow("cancelled: reconnect off") << int(QDialog::Rejected) << false;
+        QTest::newRow("confirmed: reconnect stays") << int(QDialog::Accepted) << true;
+    }
+    void missingPasswordOpensTheServerPage() {
+        QFETCH(int, answer);
+        QFETCH(bool, reconnect);
+        Settings.LoginPassword.clear();
+        Settings.AlwaysReconnect = true;
+        Form().show();
+        Form().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&Form()));
+        QWidget* page = nullptr;
+        TModal::PresetDialog([&](QDialog&) {
+            page = Fixture->SettingsForm->PageControl->currentWidget();
+            return answer;
+        });
+        Form().ConnectSpeedButtonClick();
+        QCOMPARE(page, Fixture->SettingsForm->ServerTabSheet);
+        QCOMPARE(Settings.AlwaysReconnect, reconnect);
+        QVERIFY(!Form().Connecting);
+        QVERIFY(Fixture->Sim.Requests().isEmpty());
+    }
+
+    void httpClientReportsReachTheErrorBox() {
+        THttpClient::ErrorReport(QStringLiteral("HTTP line too long"));
+        QCOMPARE(TModal::Shown().size(), 1);
+        QCOMPARE(TModal::Shown().first().Text, QStringLiteral("HTTP line too long"));
+        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);
     }
 
     void endlessReplyFailsTheRequest() {
