@@ -47,6 +47,9 @@ void TMainForm::UpdateOnlineList() {
 
     if (result.ErrorReply) {
         LoggedIn = false;
+        // The service also answers an expired session key with its error page; holding on to the key would fail
+        // every refresh from now on, so the next one logs in anew.
+        SessionKey.clear();
         if (Settings.ReportNetworkErrors) {
             SwitchAlwaysReconnectOff();
             ShowError(QStringLiteral("Používáte-li proxy, možná je mimo provoz, nebo je mimo provoz Klabos."),

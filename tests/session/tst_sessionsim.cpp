@@ -251,6 +251,22 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(form.LoggedIn && Fixture->SessionIdle() && Entries(form).size() == 3, NetTimeout);
     }
 
+    void expiredKeyLogsInAgain() {
+        QVERIFY(LogIn());
+        TMainForm& form = *Fixture->Form;
+        Settings.ReportNetworkErrors = false;
+        Fixture->Sim.TheWorld().ExpireSessions();
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(Fixture->Requests(QStringLiteral("lidi")).size() == 2 && Fixture->SessionIdle(),
+                                 NetTimeout);
+        QVERIFY(Entries(form).isEmpty());
+        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(form.SessionKey.isEmpty());
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(Entries(form).size() == 3 && form.LoggedIn && Fixture->SessionIdle(), NetTimeout);
+        QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 2);
+    }
+
     void stopButtonStopsTheSession() {
         Fixture->Sim.SetDelay(3000);
         TMainForm& form = *Fixture->Form;
