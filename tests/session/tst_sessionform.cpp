@@ -329,6 +329,20 @@ private Q_SLOTS:
         QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);
     }
 
+    void endlessMessageReplyResetsSilently() {
+        TEndlessServer endless;
+        QVERIFY(endless.listen(QHostAddress::LocalHost));
+        Form().HTTPClient->ProxyPort = QString::number(endless.serverPort());
+        Form().LoggedIn = true;
+        Form().RetrieveInMessages();
+        QVERIFY(Form().InMsgBusy);
+        QTRY_VERIFY_WITH_TIMEOUT(!Form().InMsgBusy && Fixture->SessionIdle(), 30000);
+        QVERIFY(!Form().LoggedIn); // the session was reset
+        QVERIFY(Form().InMsgBuffer.isEmpty());
+        QCOMPARE(Form().LastMsgId, QStringLiteral("0"));
+        QVERIFY(TModal::Shown().isEmpty());
+    }
+
     void endlessReplyFailsTheRequest() {
         TEndlessServer endless;
         QVERIFY(endless.listen(QHostAddress::LocalHost));
