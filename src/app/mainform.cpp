@@ -1,9 +1,11 @@
 #include "app/mainform.h"
 
+#include "app/abouttokickform.h"
 #include "app/anchors.h"
 #include "app/gauge.h"
 #include "app/goodbyeform.h"
 #include "app/imagelists.h"
+#include "app/notifyform.h"
 #include "app/onlinelistbox.h"
 #include "app/picturebox.h"
 #include "app/shape.h"
@@ -71,10 +73,14 @@ TMainForm::TMainForm(QWidget* parent)
     MiscImageList = CreateMiscImageList();
     CreateControls();
     CreateTrayIcon();
+    CreateHttpClients();
     FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // The HTTP client's one-time reports must not reach a window that is gone.
+    THttpClient::ErrorReport = PreviousErrorReport;
+}
 
 void TMainForm::CreateControls() {
     Image1 = new TPictureBox(QStringLiteral("stripes"), this);
@@ -172,11 +178,13 @@ void TMainForm::SetGoodbyeForm(TGoodbyeForm* form) {
 
 void TMainForm::FormCreate() {
     FirstShow = true;
-    // The notification popup and the idle-kick warning are created here once they exist.
+    // Both windows are created without an owner, so they can show above whatever is active.
+    NotifyForm = std::make_unique<TNotifyForm>();
+    AboutToKickForm = std::make_unique<TAboutToKickForm>();
     ReplyNicks.clear();
     SessionKey.clear();
     NotifyCounter = 1;
-    ArrivalList.clear();
+    ArrivalList.Clear();
     ResetConnection();
     ControlTimer->start();
     RefreshTimer->stop();
@@ -260,9 +268,10 @@ QRect TMainForm::StoredGeometry() const {
 }
 
 void TMainForm::FormDestroy() {
-    ArrivalList.clear();
+    ArrivalList.Clear();
+    NotifyForm.reset();
+    AboutToKickForm.reset();
     ReplyNicks.clear();
-    // The notification popup and the idle-kick warning are freed here once they exist.
     const QRect geometry = StoredGeometry();
     TSysReg& store = SysReg();
     store.CloseKey();
@@ -294,32 +303,15 @@ void TMainForm::FormShow() {
     MarkStoredMessages();
 }
 
-void TMainForm::MarkStoredMessages() {
-    // Filled in with message retrieval: marks the entries of senders whose messages are stored.
-}
-
 void TMainForm::FormCloseQuery() {
     ResetConnection();
-    // The session's HTTP client is destroyed here, so that no session event arrives while closing.
+    // No session event may arrive while closing.
+    delete HTTPClient;
+    HTTPClient = nullptr;
     setEnabled(false);
     if (GoodbyeForm) {
         GoodbyeForm->show();
     }
-}
-
-void TMainForm::ResetConnection() {
-    ConnectSpeedButton->setEnabled(false);
-    // Both HTTP clients are aborted here and waited for until they are idle.
-    ConnectSpeedButton->setEnabled(true);
-    ProgressGauge->SetProgress(ProgressGauge->MinValue());
-    LoggedIn = false;
-    Transferring = false;
-    Connecting = false;
-    OnlineListBox->viewport()->update();
-}
-
-void TMainForm::ShowError(const QString& text, const QString& caption) {
-    TModal::MessageBox(this, caption, text, QMessageBox::Critical);
 }
 
 void TMainForm::EndSessionClick() {
@@ -346,15 +338,6 @@ void TMainForm::SettingsSpeedButtonClick() {
     }
 }
 
-void TMainForm::ControlTimerTimer() {
-    // The session's housekeeping tick: arrival counters, lamps, the connect watchdog, the reconnect delay and
-    // the tray blinking run here.
-}
-
-void TMainForm::RefreshTimerTimer() {
-    // The session's refresh clock: starts a refresh every SessionRefresh + 1 seconds.
-}
-
 void TMainForm::FormResize() {
     // As many list columns as the minimum width fits into the window's width.
     OnlineListBox->SetColumns(frameGeometry().width() / MinimumOuterSize.width());
@@ -369,7 +352,7 @@ bool TMainForm::event(QEvent* event) {
         return true;
     }
     if (event->type() == MsgConnectNow) {
-        // Connect now: the session's; until it is there the request has nothing to start.
+        ConnectMsg();
         return true;
     }
     const bool handled = QWidget::event(event);

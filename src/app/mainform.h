@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/arrivalrecord.h"
+#include "app/arrivallist.h"
+#include "net/httpclient.h"
 
 #include <QEvent>
 #include <QIcon>
@@ -8,9 +9,13 @@
 #include <QRect>
 #include <QStringList>
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class QAction;
+class QBuffer;
+class TAboutToKickForm;
+class TNotifyForm;
 class QLabel;
 class QMenu;
 class QSystemTrayIcon;
@@ -46,11 +51,23 @@ public:
 
     // Ends the run: frees what the window owns and stores its geometry. A failed store write throws.
     void FormDestroy();
-    // Aborts whatever the session has running and clears its flags; the session key and the list stay.
+
+    // The session (mainformsession.cpp).
+    // Starts a login, or a people request with the session key held.
+    void Connect();
+    // Aborts both HTTP clients, waits until they are idle and clears the session flags; the key and the list stay.
     void ResetConnection();
     // The error report of the session and the send dialogs: a modal error box owned by this window.
     void ShowError(const QString& text, const QString& caption);
-    // Marks the entries whose users have stored messages (filled in with message retrieval).
+    // Rebuilds the on-line list from the people reply in ReplyBuffer (mainformlist.cpp).
+    void UpdateOnlineList();
+
+    // Incoming messages (mainformmessages.cpp).
+    // Asks the service for the next message after LastMsgId; nothing while a retrieval runs.
+    void RetrieveInMessages();
+    // Stores the message of InMsgBuffer, or ends the chain at "-".
+    void StoreInMessage();
+    // Marks the entries whose users have stored messages, and sounds the message sound while any exist.
     void MarkStoredMessages();
     // The outer geometry the window would store now: left, top, width, height.
     QRect StoredGeometry() const;
@@ -76,6 +93,10 @@ public:
     QAction* EndSession = nullptr;
     QList<QIcon> MenuImageList;
     QList<QIcon> MiscImageList;
+    THttpClient* HTTPClient = nullptr;      // login and people requests; destroyed when the window closes
+    THttpClient* InMsgHTTPClient = nullptr; // message retrieval
+    std::unique_ptr<TNotifyForm> NotifyForm;
+    std::unique_ptr<TAboutToKickForm> AboutToKickForm;
 
     // The lifelong windows created after this one.
     TSettingsForm* SettingsForm = nullptr;
@@ -84,7 +105,7 @@ public:
     // Session state.
     bool FirstShow = true;
     QStringList ReplyNicks;
-    QList<TArrivalRecord> ArrivalList;
+    TArrivalList ArrivalList;
     QString SessionKey;
     int NotifyCounter = 1;
     bool LoggedIn = false;
@@ -95,20 +116,46 @@ public:
     bool InMsgBusy = false;
     QString LastMsgId = QStringLiteral("0");
     bool SoundUnavailable = false;
+    int LoginPhase = 0; // 0: login outstanding; 1: first people request outstanding; 2: refreshing
+    QString ReplyBuffer;
+    int TickCounter = 0;
+    int RefreshCounter = 0;
+    QString InMsgBuffer;
+    bool HasStoredMessages = false;
+    // The index in MiscImageList of the tray image shown now (the blank image and the message image alternate).
+    int TrayImage = 0;
+
+    // A session reply larger than this is no list the service would send: the request counts as failed.
+    static constexpr qint64 SessionReplyLimit = 8 * 1024 * 1024;
+    // The error number such a request is reported with.
+    static constexpr quint16 ReplyTooLargeError = 9;
 
 Q_SIGNALS:
     // The window was closed the normal way (after the close query): the event loop should end.
     void FormClosed();
     // The application was minimized: the program ends at once, without the close query.
     void AppMinimized();
+    // A message was stored; the message viewer, while open, shows it.
+    void MessageStored(const QString& sender);
 
 public Q_SLOTS:
     void EndSessionClick();
     void ClearSessionKey();
     void GoChatSpeedButtonClick();
     void SettingsSpeedButtonClick();
+    void ConnectSpeedButtonClick();
     void ControlTimerTimer();
     void RefreshTimerTimer();
+
+    // Events of HTTPClient.
+    void HTTPClientSessionConnected();
+    void HTTPClientDocData(const char* data, int length);
+    void HTTPClientDocEnd();
+    void HTTPClientStateChange();
+    void HTTPClientRequestDone(THttpRequest rqType, quint16 error);
+    // Events of InMsgHTTPClient.
+    void InMsgHTTPClientDocData(const char* data, int length);
+    void InMsgHTTPClientRequestDone(THttpRequest rqType, quint16 error);
 
 protected:
     bool event(QEvent* event) override;
@@ -128,6 +175,23 @@ private:
     void FormShow();
     void FormCloseQuery();
     void FormResize();
+    void CreateHttpClients();
+    void SendLogin();
+    void SendPeopleRequest();
+    // Gives the client a fresh body and the endpoint, waits for the session client and starts the POST.
+    bool StartSessionPost(THttpClient& client, QBuffer*& body, const QByteArray& bytes);
+    void AbortSessionRequest();
+    void EnterRefreshing();
+    qint64 NewArrivalTicks() const;
+    void SwitchAlwaysReconnectOff();
+    void ReportRequestFailure(quint16 error);
+    void ConnectMsg();
+    void CountArrivals();
+    void BlinkReconnectLabel();
+    void DriveLightsAndReconnect();
+    void ShowTrayImage();
+    void SetTrayImage(int image);
+    QStringList MessageSenderKeys();
     void AppMinimize();
     void CreateControls();
     void CreateTrayIcon();
@@ -138,6 +202,21 @@ private:
     void FitFrame();
 
     QList<TAnchoredControl> AnchoredControls;
+    std::function<void(const QString&)> PreviousErrorReport;
+    QBuffer* SessionBody = nullptr;
+    QBuffer* InMsgBody = nullptr;
+    // Requests started and not yet ended on each client: an end that arrives while a newer request runs belongs to
+    // a request the session aborted itself, and is passed over.
+    int SessionPostsPending = 0;
+    int InMsgPostsPending = 0;
+    // Set while the session aborts its own request: the end of body that the abort reports is no complete reply.
+    bool AbortingSession = false;
+    // The request on HTTPClient is the login (not a people request).
+    bool LoginRequestRunning = false;
+    qint64 ReplyBytes = 0;
+    bool ReplyTooLarge = false;
+    qint64 InMsgBytes = 0;
+    bool InMsgTooLarge = false;
     bool RestoredFully = false;
     // The outer sizes the stored geometry asks for, applied to the client area until the frame is known.
     std::optional<int> PendingOuterWidth;

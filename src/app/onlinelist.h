@@ -25,6 +25,7 @@ public:
     // An off-line entry: no rooms, no client, nothing stored.
     int AddOffline(const QString& nick);
     void Clear() { Entries.clear(); }
+    void Reserve(int count) { Entries.reserve(static_cast<size_t>(count)); }
 
 private:
     std::vector<TEntry> Entries;

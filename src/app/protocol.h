@@ -46,8 +46,9 @@ struct TMessageReply {
     QString Sender;
     QString Text;
 
-    // A message that can be stored: the three separators were there and the time stamp and sender are not empty.
-    bool IsComplete() const { return !NoMessage && !TimeStamp.isEmpty() && !Sender.isEmpty(); }
+    // A message that can be stored: the three separators were there and the id, time stamp and sender are not
+    // empty. Anything else would be stored under an empty name or make the next request ask from an empty id.
+    bool IsComplete() const { return !NoMessage && !Id.isEmpty() && !TimeStamp.isEmpty() && !Sender.isEmpty(); }
 };
 
 // The fields of a message reply; nothing for a reply that is empty or 300 characters or longer.

@@ -133,6 +133,8 @@ private Q_SLOTS:
         QTest::newRow("no separators") << "garbage" << true << QStringList{"", "", "", "", ""} << false;
         QTest::newRow("sender missing") << "5<20011231235959<" << true
                                         << QStringList{"5", "20011231235959", "31.12.2001 23:59:59", "", ""} << false;
+        QTest::newRow("id missing") << "<20011231235959<bob<x" << true
+                                    << QStringList{"", "20011231235959", "31.12.2001 23:59:59", "bob", "x"} << false;
         QTest::newRow("nothing waiting") << "-" << true << QStringList{"", "", "", "", ""} << false;
         QTest::newRow("empty") << "" << false << QStringList{} << false;
         QTest::newRow("299 characters") << "1<20011231235959<a<" + QString(280, QLatin1Char('x')) << true

@@ -1,0 +1,169 @@
+// Incoming messages: the retrieval chain on InMsgHTTPClient, the message store and the marks on the list.
+#include "app/mainform.h"
+#include "app/onlinelistbox.h"
+#include "app/protocol.h"
+#include "app/soundplayer.h"
+#include "net/neterror.h"
+#include "settings/codepage.h"
+#include "settings/desktop.h"
+#include "settings/settings.h"
+#include "settings/settingsform.h"
+#include "settings/sysreg.h"
+#include "settings/userchecklistbox.h"
+
+#include <QBuffer>
+#include <QSet>
+
+namespace {
+
+// Only a reply shorter than this is a message; longer ones are ignored, so no more of one needs keeping.
+constexpr qsizetype MessageReplyKeep = 300;
+const QString IncomingContactComment = QStringLiteral("Příchozí kontakt z Klabosu.");
+
+} // namespace
+
+void TMainForm::RetrieveInMessages() {
+    if (InMsgBusy || !InMsgHTTPClient || !HTTPClient) {
+        return;
+    }
+    // Busy from here on: the wait below runs other handlers, which must not start a second retrieval.
+    InMsgBusy = true;
+    InMsgBuffer.clear();
+    InMsgBytes = 0;
+    InMsgTooLarge = false;
+    InMsgHTTPClient->Proxy = HTTPClient->Proxy;
+    InMsgHTTPClient->ProxyPort = HTTPClient->ProxyPort;
+    if (Settings.UsingProxyAuthentization) {
+        InMsgHTTPClient->ProxyUsername = HTTPClient->ProxyUsername;
+        InMsgHTTPClient->ProxyPassword = HTTPClient->ProxyPassword;
+    }
+    if (!StartSessionPost(*InMsgHTTPClient, InMsgBody, MessageRequestBody(Settings.LoginName, SessionKey, LastMsgId))) {
+        InMsgBusy = false;
+    }
+}
+
+void TMainForm::InMsgHTTPClientDocData(const char* data, int length) {
+    if (InMsgTooLarge) {
+        return;
+    }
+    InMsgBytes += length;
+    if (InMsgBytes > SessionReplyLimit) {
+        InMsgTooLarge = true;
+        InMsgBuffer.clear();
+        InMsgHTTPClient->AbortRequest();
+        return;
+    }
+    if (InMsgBuffer.size() < MessageReplyKeep) {
+        InMsgBuffer += FromCp1250(QByteArrayView(data, qMin<qsizetype>(length, MessageReplyKeep)));
+    }
+}
+
+void TMainForm::InMsgHTTPClientRequestDone(THttpRequest rqType, quint16 error) {
+    InMsgPostsPending = qMax(0, InMsgPostsPending - 1);
+    if (InMsgPostsPending > 0) {
+        return; // the end of a retrieval aborted for a newer one
+    }
+    InMsgBusy = false;
+    if (InMsgTooLarge || (rqType == THttpRequest::Post && error != NetError::None && error != NetError::Aborted)) {
+        // The next list update starts retrieval again; nothing is reported.
+        InMsgBuffer.clear();
+        ResetConnection();
+        return;
+    }
+    StoreInMessage();
+}
+
+void TMainForm::StoreInMessage() {
+    const QString reply = InMsgBuffer;
+    InMsgBuffer.clear();
+    const std::optional<TMessageReply> message = SplitMessageReply(reply);
+    if (!message) {
+        return; // empty, or too long to be a message: asked for again after the next update
+    }
+    if (message->NoMessage) {
+        MarkStoredMessages();
+        return;
+    }
+    if (!message->IsComplete()) {
+        return; // no sender, time stamp or id to store it under: treated like a reply of the wrong length
+    }
+    try {
+        if (SettingsForm && SettingsForm->UserCheckListBox->IndexOfNick(message->Sender) < 0) {
+            // A sender nobody watches becomes a watched user, without announcements.
+            SettingsForm->AddOrUpdateUser(message->Sender, IncomingContactComment, false);
+        }
+    } catch (const std::exception&) {
+        // The list could not be saved; the message is still stored.
+    }
+    try {
+        TSysReg& store = SysReg();
+        store.CloseKey();
+        if (!store.OpenKey(MessagesKeyOf(message->Sender), true)) {
+            throw ESysRegError("the sender's key cannot be opened");
+        }
+        store.WriteString(message->TimeStamp, QStringLiteral("[%1] %2").arg(message->FormattedTime, message->Text));
+        store.CloseKey();
+    } catch (const std::exception&) {
+        // Not stored: LastMsgId stays, so the service hands the same message out again after the next update
+        // instead of counting it as delivered.
+        try {
+            SysReg().CloseKey();
+        } catch (const std::exception&) {
+        }
+        return;
+    }
+    LastMsgId = message->Id;
+    Q_EMIT MessageStored(message->Sender);
+    RetrieveInMessages();
+}
+
+QStringList TMainForm::MessageSenderKeys() {
+    QStringList keys;
+    try {
+        const QString prefix = (MessagesKey + QLatin1Char('\\')).toCaseFolded();
+        for (const QString& path : SysReg().GetKeyPaths()) {
+            const QString folded = path.toCaseFolded();
+            if (folded.startsWith(prefix)) {
+                keys.append(folded);
+            }
+        }
+    } catch (const std::exception&) {
+    }
+    return keys;
+}
+
+void TMainForm::MarkStoredMessages() {
+    HasStoredMessages = false;
+    // Only senders with a key can have messages: looking the keys up once spares a store transaction per entry.
+    const QStringList keyList = MessageSenderKeys();
+    const QSet<QString> senderKeys(keyList.cbegin(), keyList.cend());
+    TOnlineList& entries = OnlineListBox->Entries();
+    TSysReg& store = SysReg();
+    for (int index = 0; index < entries.Count(); ++index) {
+        bool hasMessages = false;
+        const QString key = MessagesKeyOf(entries.NickAt(index));
+        if (senderKeys.contains(key.toCaseFolded())) {
+            try {
+                store.CloseKey();
+                if (store.OpenKey(key, false)) {
+                    hasMessages = !store.GetValueNames().isEmpty();
+                }
+                store.CloseKey();
+            } catch (const std::exception&) {
+                hasMessages = false;
+            }
+        }
+        entries.DetailsAt(index)->HasMessages = hasMessages;
+        HasStoredMessages = HasStoredMessages || hasMessages;
+    }
+    if (HasStoredMessages) {
+        // Until the window is first shown the sound is not opened (it may never be, with the window kept in the
+        // tray): the beep stands in for it then too, rather than silence.
+        if (SoundUnavailable || !SoundPlayer->IsOpen()) {
+            TDesktop::Beep();
+        } else {
+            SoundPlayer->Play();
+        }
+    }
+    OnlineListBox->viewport()->update();
+}
