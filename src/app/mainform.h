@@ -2,6 +2,7 @@
 
 #include "app/arrivallist.h"
 #include "net/httpclient.h"
+#include "net/neterror.h"
 
 #include <QEvent>
 #include <QIcon>
@@ -128,7 +129,7 @@ public:
     // A session reply larger than this is no list the service would send: the request counts as failed.
     static constexpr qint64 SessionReplyLimit = 8 * 1024 * 1024;
     // The error number such a request is reported with.
-    static constexpr quint16 ReplyTooLargeError = 9;
+    static constexpr quint16 ReplyTooLargeError = NetError::ReplyTooLarge;
 
 Q_SIGNALS:
     // The window was closed the normal way (after the close query): the event loop should end.

@@ -90,16 +90,16 @@ void TOnlineListUpdate::AddRoomRecord(QStringView nick, QStringView idleText, QS
                                       bool isClient) {
     const QString& folded = CurrentFoldedNick;
     const bool own = folded == FoldedLoginName;
-    if (own && !isClient) {
-        // The user's own idle time counts for the idle-kick warning whether or not the user watches their own nick.
-        bool number = false;
-        const int idle = idleText.toInt(&number);
-        OwnIdle = number ? qMax(OwnIdle, idle) : 0;
-    }
-    // Only watched users are listed: the service names the user's own records too, which count only when watched.
+    // Only watched users are listed. The service names the user's own records too: they count, for the list and for
+    // the idle-kick warning, only when the user watches their own nick.
     const int watchedIndex = CurrentWatchedIndex;
     if (watchedIndex < 0) {
         return;
+    }
+    if (own && !isClient) {
+        bool number = false;
+        const int idle = idleText.toInt(&number);
+        OwnIdle = number ? qMax(OwnIdle, idle) : 0;
     }
 
     std::unique_ptr<TRoomObject> room;

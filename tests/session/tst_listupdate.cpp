@@ -78,14 +78,14 @@ private Q_SLOTS:
         QTest::newRow("unwatched nick is not listed")
             << Room("stranger", 1, "A", "1") << watched << QStringList{"alice 0", "Bob 0", "cyril 0"} << QStringList{}
             << 0;
-        QTest::newRow("own unwatched nick: not listed, its idle counts")
+        QTest::newRow("own unwatched nick is ignored, its idle too")
             << Room("me", 11, "A", "1") + Room("ME", 4, "B", "2") << watched
-            << QStringList{"alice 0", "Bob 0", "cyril 0"} << QStringList{} << 11;
+            << QStringList{"alice 0", "Bob 0", "cyril 0"} << QStringList{} << 0;
         QTest::newRow("own watched nick is listed") << Room("Me", 7, "A", "1") << TWatchedList{{"me", false}}
                                                     << QStringList{"Me 7 A#1(7)"} << QStringList{} << 7;
         QTest::newRow("own idle that is no number resets it")
-            << Room("me", 30, "A", "1") + QStringLiteral("0x*me>B#2>") << watched
-            << QStringList{"alice 0", "Bob 0", "cyril 0"} << QStringList{} << 0;
+            << Room("me", 30, "A", "1") + QStringLiteral("0x*me>B#2>") << TWatchedList{{"me", false}}
+            << QStringList{"me 0 A#1(30) B#2(x)"} << QStringList{} << 0;
         QTest::newRow("quotes arrive as &quot;")
             << QStringLiteral("005*Ferda &quot;M&quot;>Sport &quot;X&quot;#27>") << TWatchedList{{"Ferda \"M\"", true}}
             << QStringList{"Ferda \"M\" 5 Sport \"X\"#27(5)"} << QStringList{"Ferda \"M\""} << 0;
