@@ -457,9 +457,9 @@ private Q_SLOTS:
         blocker.close();
         TSysReg broken(blocker.fileName() + u"/store"_qs);
         InstallSysReg(&broken);
-        form->LoginNameEdit->setText(u"Jarka"_qs);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->LoginNameEdit->setText(u"Jarka"_qs);
         const int reportedBefore = TApplication::ReportedFailures();
         QTest::mouseClick(form->OKButton, Qt::LeftButton);
         InstallSysReg(Registry.get());
