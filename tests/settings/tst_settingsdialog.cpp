@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -25,14 +24,6 @@ using TUserAction = std::function<void(TSettingsForm&)>;
 Q_DECLARE_METATYPE(TUserAction)
 
 namespace {
-
-// Clicks the box where its check mark is drawn, whichever side its caption stands on.
-void ClickBox(QCheckBox* box) {
-    QStyleOptionButton option;
-    option.initFrom(box);
-    const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
-    QTest::mouseClick(box, Qt::LeftButton, {}, indicator.center());
-}
 
 // Clicks into the field and types over its whole text.
 void TypeInto(QWidget* field, const QString& text) {
