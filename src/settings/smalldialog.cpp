@@ -41,6 +41,7 @@ TSmallDialog::TSmallDialog(const QString& caption, const QString& picture, QWidg
     buttons->addWidget(CancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
+    layout->addSpacing(6);
     layout->addLayout(buttons);
 }
 

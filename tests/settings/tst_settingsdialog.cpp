@@ -292,29 +292,6 @@ private Q_SLOTS:
         QCOMPARE(spin->text(), QString::number(value));
     }
 
-    void numberFieldsStepByTheirStep_data() {
-        QTest::addColumn<int>("refreshSteps");
-        QTest::addColumn<int>("waitSteps");
-        QTest::newRow("up") << 1 << 2;
-        QTest::newRow("down past the lower bound") << -30 << -20;
-    }
-    void numberFieldsStepByTheirStep() {
-        QFETCH(int, refreshSteps);
-        QFETCH(int, waitSteps);
-        TSettingsForm& form = Open();
-        ShowPage(form, form.CommonTabSheet);
-        const auto step = [](TSpinEdit* spin, int steps) {
-            spin->setFocus();
-            for (int i = 0; i < qAbs(steps); ++i) {
-                QTest::keyClick(spin, steps > 0 ? Qt::Key_Up : Qt::Key_Down);
-            }
-        };
-        step(form.RefreshIntervalSpinEdit, refreshSteps);
-        step(form.NotifyWaitSpinEdit, waitSteps);
-        QCOMPARE(form.RefreshIntervalSpinEdit->value(), qMax(20, 120 + 5 * refreshSteps));
-        QCOMPARE(form.NotifyWaitSpinEdit->value(), qMax(300, 1500 + 100 * waitSteps));
-    }
-
     void netDetectPresetThenCancel_data() {
         QTest::addColumn<bool>("alreadySet");
         QTest::newRow("from the defaults") << false;

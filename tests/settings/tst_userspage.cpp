@@ -526,22 +526,6 @@ private Q_SLOTS:
         QCOMPARE(shownText, shown);
         QCOMPARE(StoredValue(NickCommentsKey, nick), after);
     }
-
-    void smallDialogsKeepTheirSizes() {
-        Form = std::make_unique<TSettingsForm>(&MainWindow);
-        TCommentForm comment;
-        QVERIFY(comment.minimumWidth() >= 379 - 16 && comment.minimumHeight() >= 151 - 40);
-        QVERIFY(comment.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-        TDelUserForm removal;
-        QVERIFY(removal.CancelButton->isDefault());
-        QVERIFY(!removal.OKButton->isDefault());
-        QCOMPARE(removal.windowTitle(), u"Odstraň uživatele"_qs);
-        TAddUserForm add(Form.get());
-        removal.show();
-        add.show();
-        QCOMPARE(removal.minimumSize(), removal.maximumSize());
-        QCOMPARE(add.minimumSize(), add.maximumSize());
-    }
 };
 
 int main(int argc, char** argv) {
