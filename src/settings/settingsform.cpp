@@ -870,9 +870,12 @@ void TSettingsForm::NetDetectButtonClick() {
 // ---- Users page ----
 
 void TSettingsForm::ConnectUsersPage() {
-    connect(UserCheckListBox, &QListWidget::currentRowChanged, this, [this](int row) {
+    // A selection by mouse or keys; tabbing into the list only moves its cursor to the first entry, which selects
+    // nothing.
+    connect(UserCheckListBox, &QListWidget::itemSelectionChanged, this, [this] {
         PressChangedSelection = true;
-        if (row >= 0) {
+        const QListWidgetItem* current = UserCheckListBox->currentItem();
+        if (current != nullptr && current->isSelected()) {
             UserCheckListBoxClick();
         }
     });

@@ -229,6 +229,16 @@ private Q_SLOTS:
         QCOMPARE(StoredValue(NickListKey, u"Bara"_qs), TStoredValue{0});
     }
 
+    void tabbingIntoTheListSelectsNothing() {
+        TSettingsForm& form = Open();
+        TypeComment(form.CommentEdit, u"bez nicku"_qs);
+        form.UserCheckListBox->setFocus(Qt::TabFocusReason);
+        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(form.NickEdit->text().isEmpty());
+        QCOMPARE(form.SelectedIndex, -1);
+        QVERIFY(!form.RemoveUserBtn->isEnabled());
+    }
+
     void toggledFlagLastsUntilTheNextOpening() {
         TSettingsForm& form = Open();
         ClickNick(form, u"Bara"_qs);
