@@ -584,18 +584,20 @@ void TSettingsForm::AddOrUpdateUser(const QString& nick, const QString& comment,
     }
     int index = UserCheckListBox->IndexOfNick(nick);
     const bool isNew = index < 0;
-    if (isNew) {
-        // The new entry is flagged at the end of the list, then moves to its sorted place with its flag.
-        UserCheckListBox->SetSortingSuspended(true);
-        index = UserCheckListBox->AddNick(nick);
-        UserCheckListBox->SetFlag(index, notify);
-        UserCheckListBox->SetSortingSuspended(false);
-        index = UserCheckListBox->IndexOfNick(nick);
-    } else {
-        UserCheckListBox->SetFlag(index, notify);
-    }
     {
-        const QSignalBlocker quiet(UserCheckListBox); // the program's own selection is not the user's click
+        // The program's own changes of the list are not the user's selection: the re-sort moves the selected
+        // entry, which must not reach the selection handler (and its comment question) in the middle of the add.
+        const QSignalBlocker quiet(UserCheckListBox);
+        if (isNew) {
+            // The new entry is flagged at the end of the list, then moves to its sorted place with its flag.
+            UserCheckListBox->SetSortingSuspended(true);
+            index = UserCheckListBox->AddNick(nick);
+            UserCheckListBox->SetFlag(index, notify);
+            UserCheckListBox->SetSortingSuspended(false);
+            index = UserCheckListBox->IndexOfNick(nick);
+        } else {
+            UserCheckListBox->SetFlag(index, notify);
+        }
         UserCheckListBox->setCurrentRow(index);
     }
 

@@ -189,6 +189,8 @@ private Q_SLOTS:
         } else {
             QTest::mouseClick(form.AddUserBtn, Qt::LeftButton);
         }
+        // The add itself stores the comment: no question about it.
+        QCOMPARE(ShownCaptions(), QStringList{});
         TUserCheckListBox* list = form.UserCheckListBox;
         const int index = list->IndexOfNick(typed);
         QCOMPARE(list->NickAt(index), listed);
@@ -203,6 +205,19 @@ private Q_SLOTS:
         QTest::mouseClick(form.CancelButton, Qt::LeftButton);
         QVERIFY(!form.isVisible());
         QCOMPARE(StoredValue(NickListKey, listed), TStoredValue{qint32(notify)});
+    }
+
+    void senderListedWhileTheDialogIsOpenAsksNothing() {
+        TSettingsForm& form = Open();
+        ClickNick(form, u"adam"_qs);
+        TypeComment(form.CommentEdit, u"!"_qs);
+        // A message from a new sender arrives while the user edits (the session lists the sender).
+        form.AddOrUpdateUser(u"0cyril"_qs, u"z došlého vzkazu"_qs, false);
+        QCOMPARE(ShownCaptions(), QStringList{});
+        QCOMPARE(form.UserCheckListBox->Nicks(), (QStringList{u"0cyril"_qs, u"adam"_qs, u"Bara"_qs}));
+        QCOMPARE(StoredValue(NickCommentsKey, u"0cyril"_qs), TStoredValue{u"z došlého vzkazu"_qs});
+        QCOMPARE(StoredValue(NickCommentsKey, u"adam"_qs), TStoredValue{u"soused\r\nz dílny"_qs});
+        QCOMPARE(StoredNames(NickListKey), form.UserCheckListBox->Nicks());
     }
 
     void typingANickPointsAtItsEntryOnly_data() {
