@@ -8,7 +8,8 @@
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 "$top/scripts/install-deps.sh"
-"$top/scripts/build.sh" "$top/build"
+# The demo needs the program, the store tool and the stand-in; the tests and benchmarks are left out.
+"$top/scripts/build.sh" "$top/build" -DCVRLIK_TESTS=OFF -DCVRLIK_BENCH=OFF
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "demo: no display found. Run it inside a virtual one:  xvfb-run -a $0" >&2

@@ -3,10 +3,9 @@
 #include "net/httperror.h"
 #include "net/neterror.h"
 #include "net/requestheader.h"
+#include "settings/codepage.h"
 
 #include <QCoreApplication>
-#include <QHash>
-#include <QStringDecoder>
 #include <QUrl>
 
 std::function<void(const QString&)> THttpClient::ErrorReport = [](const QString& text) {
@@ -17,21 +16,7 @@ namespace {
 
 // Every byte exchanged with the service is Windows-1250; a character the code page lacks goes out as "?".
 QByteArray Wire(const QString& text) {
-    static const QHash<QChar, char> bytes = [] {
-        QHash<QChar, char> map;
-        QStringDecoder decoder("windows-1250");
-        for (int byte = 0; byte < 256; ++byte) {
-            const char raw = char(byte);
-            const QString decoded = decoder.isValid() ? decoder.decode(QByteArrayView(&raw, 1)) : QString();
-            map.insert(decoded.size() == 1 ? decoded.at(0) : QChar(byte), raw);
-        }
-        return map;
-    }();
-    QByteArray wire;
-    wire.reserve(text.size());
-    for (const QChar character : text)
-        wire.append(character.unicode() < 0x80 ? char(character.unicode()) : bytes.value(character, '?'));
-    return wire;
+    return ToCp1250(text);
 }
 
 QString SchemeOrHttp(const THttpUrl& url) {
