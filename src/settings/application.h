@@ -18,4 +18,17 @@ public:
     static void ReportUnexpectedFailure(const QString& what);
     // How many failures were reported in this run.
     static int ReportedFailures();
+
+    // Runs the action of an event handler that writes the store; a failure goes to the error report here, so it
+    // never unwinds through the toolkit's event delivery. True when the action ran to its end.
+    template <typename Action>
+    static bool RunReportingFailure(Action&& action) {
+        try {
+            action();
+            return true;
+        } catch (...) {
+            ReportCurrentException();
+            return false;
+        }
+    }
 };

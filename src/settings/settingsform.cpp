@@ -1,8 +1,11 @@
 #include "settings/settingsform.h"
 
 #include "settings/application.h"
+#include "settings/deluserform.h"
 #include "settings/desktop.h"
 #include "settings/encrypt.h"
+#include "settings/modal.h"
+#include "settings/nickcomments.h"
 #include "settings/pictures.h"
 #include "settings/sysreg.h"
 #include "settings/userchecklistbox.h"
@@ -15,6 +18,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -62,17 +66,8 @@ QString ReadText(const char* name) {
     return value;
 }
 
-QSpinBox* NewSpinEdit(QWidget* parent, int step, int digits) {
-    auto* spin = new QSpinBox(parent);
-    spin->setSingleStep(step);
-    if (digits > 0) {
-        spin->setMaximumWidth(spin->fontMetrics().horizontalAdvance(QString(digits + 1, QLatin1Char('9'))) + 28);
-    }
-    return spin;
-}
-
 // A number field with its text before and after; a long text after it wraps rather than runs off the page.
-QHBoxLayout* NumberRow(const QString& before, QSpinBox* spin, const QString& after) {
+QHBoxLayout* NumberRow(const QString& before, TSpinEdit* spin, const QString& after) {
     auto* row = new QHBoxLayout;
     if (!before.isEmpty()) {
         row->addWidget(new QLabel(before));
@@ -120,7 +115,7 @@ TSettingsForm::TSettingsForm(QWidget* mainWindow)
     ApplyButton->setEnabled(false);
     connect(OKButton, &QPushButton::clicked, this, &TSettingsForm::OKButtonClick);
     connect(ApplyButton, &QPushButton::clicked, this, &TSettingsForm::ApplyButtonClick);
-    connect(CancelButton, &QPushButton::clicked, this, &TSettingsForm::reject);
+    connect(CancelButton, &QPushButton::clicked, this, &TSettingsForm::CancelButtonClick);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -134,6 +129,14 @@ TSettingsForm::TSettingsForm(QWidget* mainWindow)
     // Where Tahoma is missing its substitute runs wider; the dialog then grows just enough to show every text.
     setFixedSize(ClientSize.expandedTo(minimumSizeHint()));
 
+    ConnectChangeTracking();
+    ConnectUsersPage();
+    // The dialog sees every key and focus change of its controls first; popups of its controls are windows of
+    // their own and keep their keys.
+    const QList<QWidget*> controls = findChildren<QWidget*>();
+    for (QWidget* control : controls) {
+        control->installEventFilter(this);
+    }
     FormCreate();
 }
 
@@ -186,8 +189,6 @@ QWidget* TSettingsForm::CreateServerPage() {
     proxyLayout->addWidget(ProxyNameEdit, 3, 1, 1, 3);
     proxyLayout->addWidget(ProxyPasswordLabel, 4, 0);
     proxyLayout->addWidget(ProxyPasswordEdit, 4, 1, 1, 3);
-    connect(UseProxyCheckBox, &QCheckBox::toggled, this, &TSettingsForm::UseProxyCheckBoxClick);
-    connect(UseProxyAuthCheckBox, &QCheckBox::toggled, this, &TSettingsForm::UseProxyAuthCheckBoxClick);
 
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(loginGroup);
@@ -255,9 +256,9 @@ QWidget* TSettingsForm::CreateCommonPage() {
     NetDetectButton = new QPushButton(QStringLiteral("Nastavit pro NET-DETECT"), page);
 
     auto* notifyGroup = new QGroupBox(QStringLiteral(" Oznamování uživatelů: "), page);
-    NotifyDivisorSpinEdit = NewSpinEdit(notifyGroup, 1, 3);
+    NotifyDivisorSpinEdit = new TSpinEdit(1, 3, notifyGroup);
     NewOnlyCheckBox = new QCheckBox(QStringLiteral("Jen nově příchozí"), notifyGroup);
-    NotifyWaitSpinEdit = NewSpinEdit(notifyGroup, 100, 4);
+    NotifyWaitSpinEdit = new TSpinEdit(100, 4, notifyGroup);
     SuspendCheckBox = new QCheckBox(QStringLiteral("Dočasně potlačit"), notifyGroup);
     QFont bold = SuspendCheckBox->font();
     bold.setBold(true);
@@ -272,9 +273,10 @@ QWidget* TSettingsForm::CreateCommonPage() {
     notifyLayout->addWidget(SuspendCheckBox);
 
     AboutToKickCheckBox = new QCheckBox(QStringLiteral("Varovat před vyhozením"), page);
-    AboutToKickTimeSpinEdit = NewSpinEdit(page, 1, 2);
-    RefreshIntervalSpinEdit = NewSpinEdit(page, 5, 3);
-    StatusRefreshIntervalSpinEdit = NewSpinEdit(page, 1, 3);
+    AboutToKickTimeSpinEdit = new TSpinEdit(1, 0, page);
+    RefreshIntervalSpinEdit = new TSpinEdit(5, 3, page);
+    StatusRefreshIntervalSpinEdit = new TSpinEdit(1, 3, page);
+    AboutToKickTimeSpinEdit->setMaximumWidth(RefreshIntervalSpinEdit->maximumWidth());
     EasyMouseCheckBox = new QCheckBox(QStringLiteral("Snadná myš"), page);
 
     auto* topRow = new QHBoxLayout;
@@ -331,6 +333,7 @@ void TSettingsForm::FormCreate() {
     LoadServerSettings();
     LoadNickList();
     LoadCommonSettings();
+    ApplyButton->setEnabled(false);
 }
 
 void TSettingsForm::SetSpinEditRanges() {
@@ -401,8 +404,7 @@ void TSettingsForm::LoadCommonSettings() {
 }
 
 void TSettingsForm::ResetUsersPage() {
-    UserCheckListBox->setCurrentRow(-1);
-    UserCheckListBox->clearSelection();
+    SelectQuietly(-1);
     SelectedIndex = -1;
     NickEdit->clear();
     NotifyComboBox->setCurrentIndex(-1);
@@ -455,8 +457,12 @@ void TSettingsForm::OKButtonClick() {
     if (!SaveReportingFailure()) {
         return;
     }
-    // The close check of a pending comment edit belongs here once the Users page can edit comments.
+    // The close may still be refused by a pending comment edit; the settings stay saved then.
     accept();
+}
+
+void TSettingsForm::CancelButtonClick() {
+    reject();
 }
 
 void TSettingsForm::ApplyButtonClick() {
@@ -578,18 +584,20 @@ void TSettingsForm::AddOrUpdateUser(const QString& nick, const QString& comment,
     }
     int index = UserCheckListBox->IndexOfNick(nick);
     const bool isNew = index < 0;
-    if (isNew) {
-        // The new entry is flagged at the end of the list, then moves to its sorted place with its flag.
-        UserCheckListBox->SetSortingSuspended(true);
-        index = UserCheckListBox->AddNick(nick);
-        UserCheckListBox->SetFlag(index, notify);
-        UserCheckListBox->SetSortingSuspended(false);
-        index = UserCheckListBox->IndexOfNick(nick);
-    } else {
-        UserCheckListBox->SetFlag(index, notify);
-    }
     {
-        const QSignalBlocker quiet(UserCheckListBox); // the program's own selection is not the user's click
+        // The program's own changes of the list are not the user's selection: the re-sort moves the selected
+        // entry, which must not reach the selection handler (and its comment question) in the middle of the add.
+        const QSignalBlocker quiet(UserCheckListBox);
+        if (isNew) {
+            // The new entry is flagged at the end of the list, then moves to its sorted place with its flag.
+            UserCheckListBox->SetSortingSuspended(true);
+            index = UserCheckListBox->AddNick(nick);
+            UserCheckListBox->SetFlag(index, notify);
+            UserCheckListBox->SetSortingSuspended(false);
+            index = UserCheckListBox->IndexOfNick(nick);
+        } else {
+            UserCheckListBox->SetFlag(index, notify);
+        }
         UserCheckListBox->setCurrentRow(index);
     }
 
@@ -621,6 +629,7 @@ void TSettingsForm::UseProxyCheckBoxClick() {
     ProxyServerEdit->setEnabled(on);
     ProxyPortLabel->setEnabled(on);
     ProxyPortEdit->setEnabled(on);
+    EnableApply();
 }
 
 void TSettingsForm::UseProxyAuthCheckBoxClick() {
@@ -629,4 +638,432 @@ void TSettingsForm::UseProxyAuthCheckBoxClick() {
     ProxyNameEdit->setEnabled(on);
     ProxyPasswordLabel->setEnabled(on);
     ProxyPasswordEdit->setEnabled(on);
+    EnableApply();
+}
+
+// ---- Opening and closing ----
+
+void TSettingsForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        FormShow();
+    }
+}
+
+void TSettingsForm::FormShow() {
+    CommentFocused = false;
+    CommentChanged = false;
+    ShowServerSettings();
+    LoadNickList();
+    ShowCommonSettings();
+    OKButton->setDefault(true);
+    OKButton->setFocus();
+    // Filling the controls ran their change handlers; nothing has been changed by the user yet.
+    ApplyButton->setEnabled(false);
+}
+
+void TSettingsForm::done(int result) {
+    if (!FormCloseQuery()) {
+        return;
+    }
+    QDialog::done(result);
+}
+
+bool TSettingsForm::FormCloseQuery() {
+    return ConfirmCommentChange();
+}
+
+bool TSettingsForm::FormKeyPress(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Escape || event->modifiers() != Qt::NoModifier) {
+        return false;
+    }
+    CancelButtonClick();
+    return true;
+}
+
+bool TSettingsForm::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (watched == UserCheckListBox && UserCheckListBoxKeyDown(key)) {
+            return true;
+        }
+        if (watched == NickEdit && NickEditKeyDown(key)) {
+            return true;
+        }
+        if (watched == NotifyComboBox && NotifyComboBoxKeyDown(key)) {
+            return true;
+        }
+        if (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this && FormKeyPress(key)) {
+            return true;
+        }
+        break;
+    }
+    case QEvent::FocusIn:
+        if (watched == CommentEdit) {
+            CommentEditEnter();
+        }
+        break;
+    case QEvent::FocusOut: {
+        if (watched == CommentEdit) {
+            CommentEditExit();
+        }
+        // Leaving the field for another control of the dialog; the dialog losing the active window is no exit.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        const bool leftForAnotherControl =
+            reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && isVisible();
+        if ((watched == ProxyPortEdit || watched == ProxyPasswordEdit) && leftForAnotherControl) {
+            ProxyPortEditExit();
+        }
+        break;
+    }
+    case QEvent::MouseButtonPress:
+        if (watched == UserCheckListBox->viewport()) {
+            PressChangedSelection = false;
+        }
+        break;
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// ---- Server and General pages ----
+
+void TSettingsForm::ConnectChangeTracking() {
+    connect(LoginNameEdit, &QLineEdit::textChanged, this, &TSettingsForm::LoginNameEditChange);
+    connect(LoginPasswordEdit, &QLineEdit::textChanged, this, &TSettingsForm::LoginPasswordEditChange);
+    connect(RememberPasswordCheckBox, &QCheckBox::toggled, this, &TSettingsForm::RememberPasswordCheckBoxClick);
+    connect(UseProxyCheckBox, &QCheckBox::toggled, this, &TSettingsForm::UseProxyCheckBoxClick);
+    connect(UseProxyAuthCheckBox, &QCheckBox::toggled, this, &TSettingsForm::UseProxyAuthCheckBoxClick);
+    connect(ProxyServerEdit, &QLineEdit::textChanged, this, &TSettingsForm::ProxyServerEditChange);
+    connect(ProxyPortEdit, &QLineEdit::textChanged, this, &TSettingsForm::ProxyPortEditChange);
+    connect(ProxyNameEdit, &QLineEdit::textChanged, this, &TSettingsForm::ProxyNameEditChange);
+    connect(ProxyPasswordEdit, &QLineEdit::textChanged, this, &TSettingsForm::ProxyPasswordEditChange);
+
+    connect(AutoConnectCheckBox, &QCheckBox::toggled, this, &TSettingsForm::AutoConnectCheckBoxClick);
+    connect(DisplayOnStartCheckBox, &QCheckBox::toggled, this, &TSettingsForm::DisplayOnStartCheckBoxClick);
+    connect(ReportErrorsCheckBox, &QCheckBox::toggled, this, &TSettingsForm::ReportErrorsCheckBoxClick);
+    connect(AlwaysReconnectCheckBox, &QCheckBox::toggled, this, &TSettingsForm::AlwaysReconnectCheckBoxClick);
+    connect(AlwaysOnTopCheckBox, &QCheckBox::toggled, this, &TSettingsForm::AlwaysOnTopCheckBoxClick);
+    connect(SuspendCheckBox, &QCheckBox::toggled, this, &TSettingsForm::SuspendCheckBoxClick);
+    connect(AboutToKickCheckBox, &QCheckBox::toggled, this, &TSettingsForm::AboutToKickCheckBoxClick);
+    connect(NewOnlyCheckBox, &QCheckBox::toggled, this, &TSettingsForm::NewOnlyCheckBoxClick);
+    connect(EasyMouseCheckBox, &QCheckBox::toggled, this, &TSettingsForm::NewOnlyCheckBoxClick);
+    connect(RefreshIntervalSpinEdit, &QSpinBox::valueChanged, this, &TSettingsForm::RefreshIntervalSpinEditChange);
+    connect(StatusRefreshIntervalSpinEdit, &QSpinBox::valueChanged, this,
+            &TSettingsForm::StatusRefreshIntervalSpinEditChange);
+    connect(NotifyDivisorSpinEdit, &QSpinBox::valueChanged, this, &TSettingsForm::NotifyDivisorSpinEditChange);
+    connect(NotifyWaitSpinEdit, &QSpinBox::valueChanged, this, &TSettingsForm::NotifyWaitSpinEditChange);
+    connect(AboutToKickTimeSpinEdit, &QSpinBox::valueChanged, this, &TSettingsForm::AboutToKickTimeSpinEditChange);
+    connect(NetDetectButton, &QPushButton::clicked, this, &TSettingsForm::NetDetectButtonClick);
+}
+
+void TSettingsForm::LoginNameEditChange() {
+    EnableApply();
+}
+
+void TSettingsForm::LoginPasswordEditChange() {
+    EnableApply();
+}
+
+void TSettingsForm::RememberPasswordCheckBoxClick() {
+    EnableApply();
+}
+
+void TSettingsForm::ProxyServerEditChange() {
+    EnableApply();
+}
+
+void TSettingsForm::ProxyPortEditChange() {
+    EnableApply();
+}
+
+void TSettingsForm::ProxyNameEditChange() {
+    EnableApply();
+}
+
+void TSettingsForm::ProxyPasswordEditChange() {
+    EnableApply();
+}
+
+void TSettingsForm::ProxyPortEditExit() {
+    if (CheckingPort) {
+        return;
+    }
+    bool isNumber = false;
+    const int port = ProxyPortEdit->text().toInt(&isNumber);
+    if (isNumber && port >= 1 && port <= 65535) {
+        return;
+    }
+    CheckingPort = true;
+    ProxyPortEdit->clear();
+    TModal::MessageBox(this, QStringLiteral("Neplatný výběr portu"),
+                       QStringLiteral("Hodnota, kterou jste zadali, není platná pro HTTP proxy server.\n"
+                                      "Zvolte číslo v rozsahu 1..65535."),
+                       QMessageBox::Critical);
+    CheckingPort = false;
+}
+
+void TSettingsForm::AutoConnectCheckBoxClick() {
+    EnableApply();
+}
+
+void TSettingsForm::DisplayOnStartCheckBoxClick() {
+    EnableApply();
+}
+
+void TSettingsForm::ReportErrorsCheckBoxClick() {
+    EnableApply();
+}
+
+void TSettingsForm::AlwaysReconnectCheckBoxClick() {
+    EnableApply();
+}
+
+void TSettingsForm::SuspendCheckBoxClick() {
+    EnableApply();
+}
+
+void TSettingsForm::AboutToKickCheckBoxClick() {
+    EnableApply();
+}
+
+void TSettingsForm::NewOnlyCheckBoxClick() {
+    EnableApply();
+}
+
+void TSettingsForm::AlwaysOnTopCheckBoxClick() {
+    EnableApply();
+    if (Loading) {
+        return;
+    }
+    TModal::MessageBox(this, QStringLiteral("Vždy na vrchu"),
+                       QStringLiteral("Změna tohoto nastavení se projeví až po novém startu klienta."),
+                       QMessageBox::Information);
+}
+
+void TSettingsForm::RefreshIntervalSpinEditChange() {
+    EnableApply();
+}
+
+void TSettingsForm::StatusRefreshIntervalSpinEditChange() {
+    EnableApply();
+}
+
+void TSettingsForm::NotifyDivisorSpinEditChange() {
+    EnableApply();
+}
+
+void TSettingsForm::NotifyWaitSpinEditChange() {
+    EnableApply();
+}
+
+void TSettingsForm::AboutToKickTimeSpinEditChange() {
+    EnableApply();
+}
+
+void TSettingsForm::NetDetectButtonClick() {
+    AlwaysReconnectCheckBox->setChecked(true);
+    AutoConnectCheckBox->setChecked(true);
+    ReportErrorsCheckBox->setChecked(false);
+}
+
+// ---- Users page ----
+
+void TSettingsForm::ConnectUsersPage() {
+    // A selection by mouse or keys; tabbing into the list only moves its cursor to the first entry, which selects
+    // nothing.
+    connect(UserCheckListBox, &QListWidget::itemSelectionChanged, this, [this] {
+        PressChangedSelection = true;
+        const QListWidgetItem* current = UserCheckListBox->currentItem();
+        if (current != nullptr && current->isSelected()) {
+            UserCheckListBoxClick();
+        }
+    });
+    // A click on the entry that is already selected shows it again.
+    connect(UserCheckListBox, &QListWidget::itemClicked, this, [this] {
+        if (!PressChangedSelection) {
+            UserCheckListBoxClick();
+        }
+    });
+    connect(UserCheckListBox, &QListWidget::itemChanged, this, &TSettingsForm::UserCheckListBoxClickCheck);
+    connect(AddUserBtn, &QPushButton::clicked, this, &TSettingsForm::AddUserBtnClick);
+    connect(RemoveUserBtn, &QPushButton::clicked, this, &TSettingsForm::RemoveUserBtnClick);
+    connect(NickEdit, &QLineEdit::textEdited, this, &TSettingsForm::NickEditChange);
+    connect(NotifyComboBox, &QComboBox::activated, this, &TSettingsForm::NotifyComboBoxChange);
+    connect(CommentEdit, &QPlainTextEdit::textChanged, this, &TSettingsForm::CommentEditChange);
+}
+
+void TSettingsForm::SelectQuietly(int index) {
+    const QSignalBlocker quiet(UserCheckListBox);
+    UserCheckListBox->setCurrentRow(index);
+    if (index < 0) {
+        UserCheckListBox->clearSelection();
+    }
+}
+
+void TSettingsForm::UserCheckListBoxClick() {
+    const int clicked = UserCheckListBox->currentRow();
+    if (clicked < 0) {
+        return;
+    }
+    const bool sameEntry = clicked == SelectedIndex;
+    if (!sameEntry) {
+        const QString clickedNick = UserCheckListBox->NickAt(clicked);
+        if (!ConfirmCommentChange()) {
+            SelectQuietly(SelectedIndex);
+            return;
+        }
+        // The prompt's Yes may have listed a new nick and moved the entries.
+        SelectedIndex = UserCheckListBox->IndexOfNick(clickedNick);
+        SelectQuietly(SelectedIndex);
+    }
+    // Clicking the entry already shown keeps a comment edit in progress rather than dropping it unasked.
+    ShowEntry(SelectedIndex, !(sameEntry && CommentChanged));
+    RemoveUserBtn->setEnabled(true);
+}
+
+void TSettingsForm::ShowEntry(int index, bool withComment) {
+    const QString nick = UserCheckListBox->NickAt(index);
+    NickEdit->setText(nick);
+    NotifyComboBox->setCurrentIndex(UserCheckListBox->FlagAt(index) ? 0 : 1);
+    if (!withComment) {
+        return;
+    }
+    TSysReg& store = SysReg();
+    ReadOrKeep([&] {
+        store.CloseKey();
+        store.OpenKey(NickCommentsKey, true);
+        if (store.ValueExists(nick)) {
+            CommentEdit->setPlainText(CommentForEdit(store.ReadString(nick)));
+        } else {
+            CommentEdit->setPlainText(
+                nick +
+                QStringLiteral(" je můj známý/moje známá z Klabka. Časem si sem o něm/ní určitě něco poznamenám."));
+        }
+    });
+    CloseAfterLoad();
+}
+
+void TSettingsForm::UserCheckListBoxClickCheck(QListWidgetItem* entry) {
+    // Only the user's toggle of the selected entry shows in the combo.
+    if (entry == nullptr || entry != UserCheckListBox->currentItem()) {
+        return;
+    }
+    NotifyComboBox->setCurrentIndex(entry->checkState() == Qt::Checked ? 0 : 1);
+}
+
+bool TSettingsForm::UserCheckListBoxKeyDown(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Delete) {
+        return false;
+    }
+    RemoveUserBtnClick();
+    return true;
+}
+
+bool TSettingsForm::NickEditKeyDown(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Insert) {
+        return false;
+    }
+    AddUserBtnClick();
+    return true;
+}
+
+bool TSettingsForm::NotifyComboBoxKeyDown(QKeyEvent* event) {
+    return NickEditKeyDown(event);
+}
+
+void TSettingsForm::NickEditChange() {
+    if (NotifyComboBox->currentIndex() < 0) {
+        NotifyComboBox->setCurrentIndex(1); // "NE"
+    }
+    // Only points at the matching entry: its flag and comment are not loaded.
+    SelectQuietly(UserCheckListBox->IndexOfNick(NickEdit->text()));
+}
+
+void TSettingsForm::NotifyComboBoxChange() {
+    const int index = UserCheckListBox->IndexOfNick(NickEdit->text());
+    if (index >= 0) {
+        UserCheckListBox->SetFlag(index, NotifyComboBox->currentIndex() == 0);
+    }
+}
+
+void TSettingsForm::AddUserBtnClick() {
+    const QString nick = NickEdit->text();
+    if (nick.isEmpty()) {
+        return;
+    }
+    TApplication::RunReportingFailure([&] {
+        AddOrUpdateUser(nick, CommentForStore(CommentEdit->toPlainText()), NotifyComboBox->currentIndex() == 0);
+    });
+    // The added entry is the one now shown, so a click on it is no change of entry.
+    SelectedIndex = UserCheckListBox->currentRow();
+}
+
+void TSettingsForm::RemoveUserBtnClick() {
+    QListWidgetItem* selected = UserCheckListBox->currentItem();
+    if (selected == nullptr || !selected->isSelected()) {
+        return;
+    }
+    const QString nick = selected->text();
+    TDelUserForm confirmation(this);
+    confirmation.Nick = nick;
+    if (TModal::ExecDialog(confirmation) != QDialog::Accepted) {
+        return;
+    }
+    const bool commentToo = confirmation.CommentTooCheckBox->isChecked();
+    TApplication::RunReportingFailure([&] {
+        if (commentToo) {
+            TSysReg& store = SysReg();
+            store.CloseKey();
+            store.OpenKey(NickCommentsKey, true);
+            store.DeleteValue(nick);
+            store.CloseKey();
+        }
+        {
+            const QSignalBlocker quiet(UserCheckListBox);
+            UserCheckListBox->RemoveAt(UserCheckListBox->IndexOfNick(nick));
+        }
+        // Nothing is selected after a removal; the positions after it have moved, so no entry is "the one shown".
+        SelectQuietly(-1);
+        SelectedIndex = -1;
+        RemoveUserBtn->setEnabled(false);
+        SaveNickList();
+    });
+}
+
+void TSettingsForm::CommentEditChange() {
+    if (CommentFocused) {
+        CommentChanged = true;
+    }
+}
+
+void TSettingsForm::CommentEditEnter() {
+    CommentFocused = true;
+}
+
+void TSettingsForm::CommentEditExit() {
+    CommentFocused = false;
+}
+
+bool TSettingsForm::ConfirmCommentChange() {
+    if (!CommentChanged) {
+        return true;
+    }
+    PageControl->setCurrentWidget(UserTabSheet);
+    const QMessageBox::StandardButton answer = TModal::MessageBox(
+        this, QStringLiteral("Byla provedena změna"), QStringLiteral("Chcete uložit změnu komentáře?"),
+        QMessageBox::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    switch (answer) {
+    case QMessageBox::Yes:
+        AddUserBtnClick();
+        CommentChanged = false;
+        return true;
+    case QMessageBox::No:
+        CommentChanged = false;
+        return true;
+    default:
+        return false;
+    }
 }

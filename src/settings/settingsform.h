@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/settings.h"
+#include "settings/spinedit.h"
 
 #include <QDialog>
 
@@ -11,9 +12,10 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QSpinBox;
 class QTabWidget;
 class QTextBrowser;
+class QListWidgetItem;
+class QKeyEvent;
 class TUserCheckListBox;
 
 // The settings dialog. It is created once at start (which loads every setting and the watched-user list from the
@@ -47,6 +49,11 @@ public:
     void ShowCommonSettings();
     // The proxy port field as the save stores it: 0 unless it holds a number from 1 to 65535.
     quint16 ProxyPortFromEdit() const;
+
+    // Asks about a pending comment edit on the Users page: true to go on (stored or dropped), false to stay.
+    bool ConfirmCommentChange();
+    // Allows the dialog to close exactly when ConfirmCommentChange does.
+    bool FormCloseQuery();
 
     // Page control and pages.
     QTabWidget* PageControl = nullptr;
@@ -89,14 +96,14 @@ public:
     QCheckBox* ReportErrorsCheckBox = nullptr;
     QCheckBox* AlwaysReconnectCheckBox = nullptr;
     QPushButton* NetDetectButton = nullptr;
-    QSpinBox* NotifyDivisorSpinEdit = nullptr;
+    TSpinEdit* NotifyDivisorSpinEdit = nullptr;
     QCheckBox* NewOnlyCheckBox = nullptr;
-    QSpinBox* NotifyWaitSpinEdit = nullptr;
+    TSpinEdit* NotifyWaitSpinEdit = nullptr;
     QCheckBox* SuspendCheckBox = nullptr;
     QCheckBox* AboutToKickCheckBox = nullptr;
-    QSpinBox* AboutToKickTimeSpinEdit = nullptr;
-    QSpinBox* RefreshIntervalSpinEdit = nullptr;
-    QSpinBox* StatusRefreshIntervalSpinEdit = nullptr;
+    TSpinEdit* AboutToKickTimeSpinEdit = nullptr;
+    TSpinEdit* RefreshIntervalSpinEdit = nullptr;
+    TSpinEdit* StatusRefreshIntervalSpinEdit = nullptr;
     QCheckBox* EasyMouseCheckBox = nullptr;
 
     // About page.
@@ -118,12 +125,72 @@ Q_SIGNALS:
 public Q_SLOTS:
     void OKButtonClick();
     void ApplyButtonClick();
+    void CancelButtonClick();
     void EnableApply();
+
+    // Server page.
+    void LoginNameEditChange();
+    void LoginPasswordEditChange();
+    void RememberPasswordCheckBoxClick();
     void UseProxyCheckBoxClick();
     void UseProxyAuthCheckBoxClick();
+    void ProxyServerEditChange();
+    void ProxyPortEditChange();
+    void ProxyNameEditChange();
+    void ProxyPasswordEditChange();
+    // Empties the port field and says so when it does not hold a port from 1 to 65535.
+    void ProxyPortEditExit();
+
+    // General page.
+    void AutoConnectCheckBoxClick();
+    void DisplayOnStartCheckBoxClick();
+    void ReportErrorsCheckBoxClick();
+    void AlwaysReconnectCheckBoxClick();
+    void SuspendCheckBoxClick();
+    void AboutToKickCheckBoxClick();
+    void NewOnlyCheckBoxClick();
+    void AlwaysOnTopCheckBoxClick();
+    void RefreshIntervalSpinEditChange();
+    void StatusRefreshIntervalSpinEditChange();
+    void NotifyDivisorSpinEditChange();
+    void NotifyWaitSpinEditChange();
+    void AboutToKickTimeSpinEditChange();
+    void NetDetectButtonClick();
+
+    // Users page.
+    void UserCheckListBoxClick();
+    void UserCheckListBoxClickCheck(QListWidgetItem* entry);
+    void AddUserBtnClick();
+    void RemoveUserBtnClick();
+    void NickEditChange();
+    void NotifyComboBoxChange();
+    void CommentEditChange();
+    void CommentEditEnter();
+    void CommentEditExit();
+
+public:
+    // Every close (OK, "Zrušit", Escape, the close box) asks FormCloseQuery first.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    // Sees the keys of every control before the control does (Escape, Insert, Delete), and the focus changes
+    // that the port check and the comment tracking follow.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
+    void FormShow();
+    bool FormKeyPress(QKeyEvent* event);
+    bool UserCheckListBoxKeyDown(QKeyEvent* event);
+    bool NickEditKeyDown(QKeyEvent* event);
+    bool NotifyComboBoxKeyDown(QKeyEvent* event);
+    void ConnectChangeTracking();
+    void ConnectUsersPage();
+    // Selects the position (-1: none) without it counting as the user's selection.
+    void SelectQuietly(int index);
+    // Puts the entry at the position into the editing fields; the comment only when `withComment`.
+    void ShowEntry(int index, bool withComment);
     QWidget* CreateServerPage();
     QWidget* CreateUserPage();
     QWidget* CreateCommonPage();
@@ -137,4 +204,8 @@ private:
     void SaveCommonValues();
 
     QWidget* MainWindow;
+    // The mouse press now being handled changed the selection, so the click that ends it has been handled.
+    bool PressChangedSelection = false;
+    // The port message is up: the focus it takes from the dialog is no reason to check again.
+    bool CheckingPort = false;
 };

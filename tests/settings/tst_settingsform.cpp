@@ -6,6 +6,7 @@
 #include "settings/settingsform.h"
 #include "settings/sysreg.h"
 #include "settings/userchecklistbox.h"
+#include "testhelpers.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -19,56 +20,6 @@
 #include <QTest>
 #include <memory>
 #include <variant>
-
-namespace {
-
-using TStoredValue = std::variant<std::monostate, QString, qint32>;
-
-void Store(const QString& key, const QString& name, const TStoredValue& value) {
-    TSysReg& store = SysReg();
-    store.CloseKey();
-    store.OpenKey(key, true);
-    if (const auto* text = std::get_if<QString>(&value)) {
-        store.WriteString(name, *text);
-    } else if (const auto* number = std::get_if<qint32>(&value)) {
-        store.WriteInteger(name, *number);
-    } else {
-        store.DeleteValue(name);
-    }
-    store.CloseKey();
-}
-
-QStringList StoredNames(const QString& key) {
-    TSysReg& store = SysReg();
-    store.CloseKey();
-    store.OpenKey(key, true);
-    const QStringList names = store.GetValueNames();
-    store.CloseKey();
-    return names;
-}
-
-TStoredValue StoredValue(const QString& key, const QString& name) {
-    TSysReg& store = SysReg();
-    store.CloseKey();
-    store.OpenKey(key, true);
-    TStoredValue value;
-    switch (store.GetDataType(name)) {
-    case TSysReg::StringValue:
-        value = store.ReadString(name);
-        break;
-    case TSysReg::IntegerValue:
-        value = store.ReadInteger(name);
-        break;
-    default:
-        break;
-    }
-    store.CloseKey();
-    return value;
-}
-
-} // namespace
-
-Q_DECLARE_METATYPE(TStoredValue)
 
 class TestSettingsForm : public QObject {
     Q_OBJECT
@@ -457,9 +408,9 @@ private Q_SLOTS:
         blocker.close();
         TSysReg broken(blocker.fileName() + u"/store"_qs);
         InstallSysReg(&broken);
-        form->LoginNameEdit->setText(u"Jarka"_qs);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->LoginNameEdit->setText(u"Jarka"_qs);
         const int reportedBefore = TApplication::ReportedFailures();
         QTest::mouseClick(form->OKButton, Qt::LeftButton);
         InstallSysReg(Registry.get());

@@ -1,0 +1,99 @@
+#pragma once
+
+// What the settings tests share: reading and writing the real store in the test's temporary folder, and showing a
+// window as the active one so that focus and keys reach it as they reach a user's window.
+
+#include "settings/sysreg.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
+#include <QWidget>
+#include <variant>
+
+using TStoredValue = std::variant<std::monostate, QString, qint32>;
+Q_DECLARE_METATYPE(TStoredValue)
+
+// Writes the value (a text, a number, or monostate to delete it) in its own close-open-work-close sequence.
+inline void Store(const QString& key, const QString& name, const TStoredValue& value) {
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    store.OpenKey(key, true);
+    if (const auto* text = std::get_if<QString>(&value)) {
+        store.WriteString(name, *text);
+    } else if (const auto* number = std::get_if<qint32>(&value)) {
+        store.WriteInteger(name, *number);
+    } else {
+        store.DeleteValue(name);
+    }
+    store.CloseKey();
+}
+
+inline QStringList StoredNames(const QString& key) {
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    store.OpenKey(key, true);
+    const QStringList names = store.GetValueNames();
+    store.CloseKey();
+    return names;
+}
+
+// monostate when the value is missing.
+inline TStoredValue StoredValue(const QString& key, const QString& name) {
+    TSysReg& store = SysReg();
+    store.CloseKey();
+    store.OpenKey(key, true);
+    TStoredValue value;
+    switch (store.GetDataType(name)) {
+    case TSysReg::StringValue:
+        value = store.ReadString(name);
+        break;
+    case TSysReg::IntegerValue:
+        value = store.ReadInteger(name);
+        break;
+    default:
+        break;
+    }
+    store.CloseKey();
+    return value;
+}
+
+// Shows the window and waits until it is the active window, as a window the user opened is.
+// (A dialog over an active window counts as active by itself; it must become the application's active window.)
+[[nodiscard]] inline bool ShowActive(QWidget* window) {
+    window->show();
+    window->activateWindow();
+    return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
+}
+
+// Clicks the middle of the entry's text, as the user picks an entry.
+inline void ClickEntry(QListWidget* list, int row) {
+    const QRect rect = list->visualItemRect(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(rect.right() - 4, rect.center().y()));
+}
+
+// Types the text key by key, Czech letters included; a line break is the Enter key.
+inline void TypeText(QWidget* widget, const QString& text) {
+    for (const QChar character : text) {
+        if (character == QLatin1Char('\n')) {
+            QTest::keyClick(widget, Qt::Key_Return);
+        } else if (character.unicode() < 0x80) {
+            QTest::keyClick(widget, character.toLatin1());
+        } else {
+            QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
+        }
+    }
+}
+
+// Clicks the box where its check mark is drawn, whichever side its caption stands on.
+inline void ClickBox(QCheckBox* box) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    QTest::mouseClick(box, Qt::LeftButton, {}, indicator.center());
+}
