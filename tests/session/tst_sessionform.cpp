@@ -158,6 +158,7 @@ private Q_SLOTS:
         Settings.AboutToKickWarning = enabled;
         Settings.AboutToKickWarningTime = 10;
         Form().LoggedIn = true;
+        Fixture->SettingsForm->UserCheckListBox->AddNick(QStringLiteral("demo")); // own idle counts when watched
         Update(Room("demo", ownIdle, "1"));
         QCOMPARE(Form().OwnIdle, ownIdle);
         QCOMPARE(Form().AboutToKickForm->Warnings, warnings);
