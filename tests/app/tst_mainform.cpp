@@ -13,6 +13,8 @@
 #include "settings/sysreg.h"
 #include "settings/userchecklistbox.h"
 
+#include "teststore.h"
+
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
@@ -54,24 +56,14 @@ QRect Centred(QSize size) {
 class TestMainForm : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> Folder;
-    std::unique_ptr<TSysReg> Registry;
+    std::unique_ptr<TTestStore> TestStore;
 
 private Q_SLOTS:
     void init() {
-        Folder = std::make_unique<QTemporaryDir>();
-        QVERIFY(Folder->isValid());
-        Registry = std::make_unique<TSysReg>(Folder->path());
-        InstallSysReg(Registry.get());
-        Settings = TSettings{};
-        TModal::Clear();
-        TDesktop::ClearCalls();
+        TestStore = std::make_unique<TTestStore>();
+        QVERIFY(TestStore->IsValid());
     }
-    void cleanup() {
-        InstallSysReg(nullptr);
-        Registry.reset();
-        Folder.reset();
-    }
+    void cleanup() { TestStore.reset(); }
 
     void geometryIsRestored_data() {
         QTest::addColumn<TGeometryValues>("stored");
@@ -277,7 +269,7 @@ private Q_SLOTS:
     }
 
     void unreadableStoreIsReportedOnce() {
-        QFile garbage(Registry->DatabasePath());
+        QFile garbage(TestStore->Registry.DatabasePath());
         QVERIFY(garbage.open(QIODevice::WriteOnly));
         garbage.write(QByteArray(4096, 'x'));
         garbage.close();
@@ -286,7 +278,7 @@ private Q_SLOTS:
         QCOMPARE(TModal::Shown().size(), 1);
         QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);
         const QString text = TModal::Shown().first().Text;
-        QVERIFY2(text.contains(Registry->Folder()), qPrintable(text));
+        QVERIFY2(text.contains(TestStore->Registry.Folder()), qPrintable(text));
         QVERIFY(!text.contains(u"%1"_qs));
         TellAboutSetAsideStore(&form);
         QCOMPARE(TModal::Shown().size(), 1);

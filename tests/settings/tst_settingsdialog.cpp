@@ -53,8 +53,7 @@ const QString PortCaption = QStringLiteral("Neplatný výběr portu");
 class TestSettingsDialog : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> Folder;
-    std::unique_ptr<TSysReg> Registry;
+    std::unique_ptr<TTestStore> TestStore;
     QWidget MainWindow;
     std::unique_ptr<TSettingsForm> Form;
 
@@ -88,19 +87,12 @@ class TestSettingsDialog : public QObject {
 
 private Q_SLOTS:
     void init() {
-        Folder = std::make_unique<QTemporaryDir>();
-        QVERIFY(Folder->isValid());
-        Registry = std::make_unique<TSysReg>(Folder->path());
-        InstallSysReg(Registry.get());
-        Settings = TSettings{};
-        TModal::Clear();
-        TDesktop::ClearCalls();
+        TestStore = std::make_unique<TTestStore>();
+        QVERIFY(TestStore->IsValid());
     }
     void cleanup() {
         Form.reset();
-        InstallSysReg(nullptr);
-        Registry.reset();
-        Folder.reset();
+        TestStore.reset();
     }
 
     void firstOpeningShowsAboutThenTheLastPage() {

@@ -19,32 +19,21 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
-#include <variant>
 
 class TestSettingsForm : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> Folder;
-    std::unique_ptr<TSysReg> Registry;
+    std::unique_ptr<TTestStore> TestStore;
     QWidget MainWindow;
 
     std::unique_ptr<TSettingsForm> CreateForm() { return std::make_unique<TSettingsForm>(&MainWindow); }
 
 private Q_SLOTS:
     void init() {
-        Folder = std::make_unique<QTemporaryDir>();
-        QVERIFY(Folder->isValid());
-        Registry = std::make_unique<TSysReg>(Folder->path());
-        InstallSysReg(Registry.get());
-        Settings = TSettings{};
-        TModal::Clear();
-        TDesktop::ClearCalls();
+        TestStore = std::make_unique<TTestStore>();
+        QVERIFY(TestStore->IsValid());
     }
-    void cleanup() {
-        InstallSysReg(nullptr);
-        Registry.reset();
-        Folder.reset();
-    }
+    void cleanup() { TestStore.reset(); }
 
     void firstStartLoadsDefaults() {
         auto form = CreateForm();
@@ -403,7 +392,7 @@ private Q_SLOTS:
     void failedWriteDuringSaveReachesTheGeneralErrorReport() {
         auto form = CreateForm();
         // A store whose folder can never be made: every open fails, so every write throws.
-        QFile blocker(Folder->filePath(u"not-a-folder"_qs));
+        QFile blocker(TestStore->Folder.filePath(u"not-a-folder"_qs));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         TSysReg broken(blocker.fileName() + u"/store"_qs);
@@ -413,7 +402,7 @@ private Q_SLOTS:
         form->LoginNameEdit->setText(u"Jarka"_qs);
         const int reportedBefore = TApplication::ReportedFailures();
         QTest::mouseClick(form->OKButton, Qt::LeftButton);
-        InstallSysReg(Registry.get());
+        InstallSysReg(&TestStore->Registry);
 
         QCOMPARE(TApplication::ReportedFailures(), reportedBefore + 1);
         QCOMPARE(TModal::Shown().size(), 1);

@@ -60,8 +60,7 @@ Q_DECLARE_METATYPE(TDialogUse)
 class TestUsersPage : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> Folder;
-    std::unique_ptr<TSysReg> Registry;
+    std::unique_ptr<TTestStore> TestStore;
     QWidget MainWindow;
     std::unique_ptr<TSettingsForm> Form;
 
@@ -108,13 +107,8 @@ class TestUsersPage : public QObject {
 
 private Q_SLOTS:
     void init() {
-        Folder = std::make_unique<QTemporaryDir>();
-        QVERIFY(Folder->isValid());
-        Registry = std::make_unique<TSysReg>(Folder->path());
-        InstallSysReg(Registry.get());
-        Settings = TSettings{};
-        TModal::Clear();
-        TDesktop::ClearCalls();
+        TestStore = std::make_unique<TTestStore>();
+        QVERIFY(TestStore->IsValid());
         Store(NickListKey, u"adam"_qs, 1);
         Store(NickListKey, u"Bara"_qs, 0);
         Store(NickCommentsKey, u"adam"_qs, u"soused\r\nz dílny"_qs);
@@ -122,9 +116,7 @@ private Q_SLOTS:
     }
     void cleanup() {
         Form.reset();
-        InstallSysReg(nullptr);
-        Registry.reset();
-        Folder.reset();
+        TestStore.reset();
     }
 
     void clickingAnEntryShowsIt_data() {
