@@ -7,22 +7,23 @@
 #include "settings/settingsform.h"
 #include "settings/sysreg.h"
 #include "settings/userchecklistbox.h"
+#include "teststore.h"
 
-#include <QTemporaryDir>
 #include <memory>
 
 class TSessionFixture {
 public:
-    QTemporaryDir Folder;
-    std::unique_ptr<TSysReg> Store;
+    std::unique_ptr<TTestStore> TestStore;
     KlabosSim::Server Sim{7, false};
     std::unique_ptr<TMainForm> Form;
     std::unique_ptr<TSettingsForm> SettingsForm;
 
     // The account "demo" and the watched users alice (announced), Bob and cyril, all off-line; the stand-in listens.
     bool Start() {
-        Store = std::make_unique<TSysReg>(Folder.path());
-        InstallSysReg(Store.get());
+        TestStore = std::make_unique<TTestStore>();
+        if (!TestStore->IsValid()) {
+            return false;
+        }
         Sim.TheWorld().SetLively(false);
         Sim.TheWorld().AddUser(QStringLiteral("demo"), QStringLiteral("demo"), false);
         for (const char* nick : {"alice", "Bob", "cyril", "stranger"}) {
@@ -67,7 +68,7 @@ public:
     ~TSessionFixture() {
         SettingsForm.reset();
         Form.reset();
-        InstallSysReg(nullptr);
+        TestStore.reset();
     }
 
     // Requests of one kind ("get", "lidi", "zpravy") the stand-in received.

@@ -100,8 +100,6 @@ class TestSessionForm : public QObject {
 
 private Q_SLOTS:
     void init() {
-        TModal::Clear();
-        TDesktop::ClearCalls();
         Fixture = std::make_unique<TSessionFixture>();
         QVERIFY(Fixture->Start());
     }

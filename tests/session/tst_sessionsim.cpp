@@ -54,8 +54,6 @@ class TestSessionSim : public QObject {
 
 private Q_SLOTS:
     void init() {
-        TModal::Clear();
-        TDesktop::ClearCalls();
         Fixture = std::make_unique<TSessionFixture>();
         QVERIFY(Fixture->Start());
     }

@@ -50,3 +50,12 @@ inline void ClickBox(QCheckBox* box) {
     const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
     QTest::mouseClick(box, Qt::LeftButton, {}, indicator.center());
 }
+
+// The captions of the message boxes shown so far, in order.
+inline QStringList ShownCaptions() {
+    QStringList captions;
+    for (const TModal::TShownBox& box : TModal::Shown()) {
+        captions.append(box.Caption);
+    }
+    return captions;
+}

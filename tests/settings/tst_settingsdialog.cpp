@@ -77,14 +77,6 @@ class TestSettingsDialog : public QObject {
         return form;
     }
 
-    QStringList ShownCaptions() const {
-        QStringList captions;
-        for (const TModal::TShownBox& box : TModal::Shown()) {
-            captions.append(box.Caption);
-        }
-        return captions;
-    }
-
 private Q_SLOTS:
     void init() {
         TestStore = std::make_unique<TTestStore>();

@@ -97,14 +97,6 @@ class TestUsersPage : public QObject {
         });
     }
 
-    QStringList ShownCaptions() const {
-        QStringList captions;
-        for (const TModal::TShownBox& box : TModal::Shown()) {
-            captions.append(box.Caption);
-        }
-        return captions;
-    }
-
 private Q_SLOTS:
     void init() {
         TestStore = std::make_unique<TTestStore>();
