@@ -1,8 +1,8 @@
 // Prints how long the on-line list rebuild takes for 10,000 users on-line of whom 2,000 are watched, repainted once:
 // our rebuild through case-insensitive hashes beside a rebuild by linear lookups and sorted insertion.
-#include "app/arrivallist.h"
 #include "app/onlinelistbox.h"
-#include "app/onlinelistupdate.h"
+#include "session/arrivallist.h"
+#include "session/onlinelistupdate.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

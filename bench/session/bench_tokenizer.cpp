@@ -1,6 +1,6 @@
 // Prints how fast the people reply of 10,000 users is read: our one-pass tokenizer beside a plain
 // regular-expression parse of the same records.
-#include "app/protocol.h"
+#include "session/protocol.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

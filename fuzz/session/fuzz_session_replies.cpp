@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes, as the service could send them, through every reader of the session's replies.
-#include "app/protocol.h"
-#include "settings/codepage.h"
+#include "session/protocol.h"
+#include "text/codepage.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/arrivallist.h"
 #include "net/httpclient.h"
 #include "net/neterror.h"
+#include "session/arrivallist.h"
 
 #include <QEvent>
 #include <QIcon>

@@ -4,10 +4,10 @@
 #include "app/mainform.h"
 #include "app/notifyform.h"
 #include "app/onlinelistbox.h"
-#include "app/onlinelistupdate.h"
-#include "settings/settings.h"
+#include "session/onlinelistupdate.h"
 #include "settings/settingsform.h"
 #include "settings/userchecklistbox.h"
+#include "store/settings.h"
 
 #include <QItemSelectionModel>
 

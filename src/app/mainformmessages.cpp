@@ -1,15 +1,15 @@
 // Incoming messages: the retrieval chain on InMsgHTTPClient, the message store and the marks on the list.
 #include "app/mainform.h"
 #include "app/onlinelistbox.h"
-#include "app/protocol.h"
 #include "app/soundplayer.h"
 #include "net/neterror.h"
-#include "settings/codepage.h"
-#include "settings/desktop.h"
-#include "settings/settings.h"
+#include "session/protocol.h"
 #include "settings/settingsform.h"
-#include "settings/sysreg.h"
 #include "settings/userchecklistbox.h"
+#include "store/settings.h"
+#include "store/sysreg.h"
+#include "text/codepage.h"
+#include "widgets/desktop.h"
 
 #include <QBuffer>
 #include <QSet>

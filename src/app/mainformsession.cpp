@@ -1,19 +1,19 @@
 // The session controller of the main window: login, refresh, the session client's events, the timers, the lights
 // and the error reports.
-#include "app/gauge.h"
-#include "app/imagelists.h"
 #include "app/mainform.h"
 #include "app/onlinelistbox.h"
-#include "app/protocol.h"
-#include "app/shape.h"
-#include "app/speedbutton.h"
 #include "net/httperror.h"
 #include "net/neterror.h"
-#include "settings/codepage.h"
-#include "settings/modal.h"
-#include "settings/settings.h"
+#include "session/protocol.h"
 #include "settings/settingsform.h"
 #include "settings/userchecklistbox.h"
+#include "store/settings.h"
+#include "text/codepage.h"
+#include "widgets/gauge.h"
+#include "widgets/imagelists.h"
+#include "widgets/modal.h"
+#include "widgets/shape.h"
+#include "widgets/speedbutton.h"
 
 #include <QBuffer>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/onlinelist.h"
+#include "session/onlinelist.h"
 
 #include <QAbstractListModel>
 #include <QListView>

@@ -4,12 +4,12 @@
 #include "app/mainform.h"
 #include "app/signalwatcher.h"
 #include "app/singleinstance.h"
-#include "settings/application.h"
-#include "settings/modal.h"
-#include "settings/pictures.h"
-#include "settings/settings.h"
 #include "settings/settingsform.h"
-#include "settings/sysreg.h"
+#include "store/settings.h"
+#include "store/sysreg.h"
+#include "widgets/application.h"
+#include "widgets/modal.h"
+#include "widgets/pictures.h"
 
 #include <QDir>
 #include <QSystemTrayIcon>

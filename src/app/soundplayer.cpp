@@ -1,6 +1,6 @@
 #include "app/soundplayer.h"
 
-#include "settings/desktop.h"
+#include "widgets/desktop.h"
 
 #include <QAudioDevice>
 #include <QFileInfo>

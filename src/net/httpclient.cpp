@@ -3,7 +3,7 @@
 #include "net/httperror.h"
 #include "net/neterror.h"
 #include "net/requestheader.h"
-#include "settings/codepage.h"
+#include "text/codepage.h"
 
 #include <QCoreApplication>
 #include <QUrl>

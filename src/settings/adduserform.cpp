@@ -1,8 +1,8 @@
 #include "settings/adduserform.h"
 
-#include "settings/application.h"
 #include "settings/settingsform.h"
 #include "settings/userchecklistbox.h"
+#include "widgets/application.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,9 +1,9 @@
 #include "settings/commentform.h"
 
-#include "settings/application.h"
-#include "settings/nickcomments.h"
-#include "settings/settings.h"
-#include "settings/sysreg.h"
+#include "store/nickcomments.h"
+#include "store/settings.h"
+#include "store/sysreg.h"
+#include "widgets/application.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

@@ -1,15 +1,15 @@
 #include "settings/settingsform.h"
 
-#include "settings/application.h"
 #include "settings/deluserform.h"
-#include "settings/desktop.h"
-#include "settings/encrypt.h"
-#include "settings/modal.h"
-#include "settings/nickcomments.h"
-#include "settings/pictures.h"
-#include "settings/sysreg.h"
 #include "settings/userchecklistbox.h"
-#include "settings/windowstyle.h"
+#include "store/encrypt.h"
+#include "store/nickcomments.h"
+#include "store/sysreg.h"
+#include "widgets/application.h"
+#include "widgets/desktop.h"
+#include "widgets/modal.h"
+#include "widgets/pictures.h"
+#include "widgets/windowstyle.h"
 
 #include <QCheckBox>
 #include <QComboBox>

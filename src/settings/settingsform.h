@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings/settings.h"
-#include "settings/spinedit.h"
+#include "store/settings.h"
+#include "widgets/spinedit.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
 #include "settings/smalldialog.h"
 
-#include "settings/pictures.h"
+#include "widgets/pictures.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "app/singleinstance.h"
-#include "settings/settings.h"
-#include "settings/sysreg.h"
+#include "store/settings.h"
+#include "store/sysreg.h"
 
 #include <QDir>
 #include <QFile>

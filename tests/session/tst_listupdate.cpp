@@ -1,6 +1,6 @@
 // The on-line list rebuild on its own, without a window.
-#include "app/arrivallist.h"
-#include "app/onlinelistupdate.h"
+#include "session/arrivallist.h"
+#include "session/onlinelistupdate.h"
 
 #include <QTest>
 

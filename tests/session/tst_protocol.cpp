@@ -1,4 +1,4 @@
-#include "app/protocol.h"
+#include "session/protocol.h"
 
 #include <QTest>
 

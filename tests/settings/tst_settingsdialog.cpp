@@ -1,13 +1,13 @@
 // The settings dialog as the user drives it: pages, Apply, the enabling rules, the port check, the number fields,
 // the preset button, the always-on-top notice and the ways of closing it.
 
-#include "settings/application.h"
-#include "settings/desktop.h"
-#include "settings/modal.h"
-#include "settings/settings.h"
 #include "settings/settingsform.h"
-#include "settings/sysreg.h"
+#include "store/settings.h"
+#include "store/sysreg.h"
 #include "testhelpers.h"
+#include "widgets/application.h"
+#include "widgets/desktop.h"
+#include "widgets/modal.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,12 +1,12 @@
-#include "settings/application.h"
-#include "settings/desktop.h"
-#include "settings/encrypt.h"
-#include "settings/modal.h"
-#include "settings/settings.h"
 #include "settings/settingsform.h"
-#include "settings/sysreg.h"
 #include "settings/userchecklistbox.h"
+#include "store/encrypt.h"
+#include "store/settings.h"
+#include "store/sysreg.h"
 #include "testhelpers.h"
+#include "widgets/application.h"
+#include "widgets/desktop.h"
+#include "widgets/modal.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -2,16 +2,16 @@
 // drives them, with the store checked after every step that writes.
 
 #include "settings/adduserform.h"
-#include "settings/application.h"
 #include "settings/commentform.h"
 #include "settings/deluserform.h"
-#include "settings/desktop.h"
-#include "settings/modal.h"
-#include "settings/settings.h"
 #include "settings/settingsform.h"
-#include "settings/sysreg.h"
 #include "settings/userchecklistbox.h"
+#include "store/settings.h"
+#include "store/sysreg.h"
 #include "testhelpers.h"
+#include "widgets/application.h"
+#include "widgets/desktop.h"
+#include "widgets/modal.h"
 
 #include <QCheckBox>
 #include <QComboBox>

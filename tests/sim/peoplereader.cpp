@@ -1,6 +1,6 @@
 #include "peoplereader.h"
 
-#include "app/protocol.h"
+#include "session/protocol.h"
 
 namespace {
 

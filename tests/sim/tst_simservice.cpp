@@ -4,7 +4,7 @@
 #include "server.h"
 #include "simexchange.h"
 
-#include "settings/codepage.h"
+#include "text/codepage.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,5 +1,5 @@
 #include "regfile.h"
-#include "settings/sysreg.h"
+#include "store/sysreg.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

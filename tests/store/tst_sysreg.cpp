@@ -1,5 +1,5 @@
-#include "settings/settings.h"
-#include "settings/sysreg.h"
+#include "store/settings.h"
+#include "store/sysreg.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,10 +3,10 @@
 // What the window tests share: a real store in a temporary folder, installed as the process-wide one, with the
 // settings and the test seams back at their start; and plain reads and writes of that store.
 
-#include "settings/desktop.h"
-#include "settings/modal.h"
-#include "settings/settings.h"
-#include "settings/sysreg.h"
+#include "store/settings.h"
+#include "store/sysreg.h"
+#include "widgets/desktop.h"
+#include "widgets/modal.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

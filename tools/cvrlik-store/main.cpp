@@ -1,6 +1,6 @@
 // cvrlik-store: reads and changes the program's configuration store from the command line.
 #include "regfile.h"
-#include "settings/sysreg.h"
+#include "store/sysreg.h"
 
 #include <QCoreApplication>
 #include <QFile>

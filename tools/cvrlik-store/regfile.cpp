@@ -1,6 +1,6 @@
 #include "regfile.h"
 
-#include "settings/sysreg.h"
+#include "store/sysreg.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "formfields.h"
 
-#include "settings/codepage.h"
+#include "text/codepage.h"
 
 namespace KlabosSim {
 

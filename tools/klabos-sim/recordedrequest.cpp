@@ -1,6 +1,6 @@
 #include "recordedrequest.h"
 
-#include "settings/codepage.h"
+#include "text/codepage.h"
 
 #include <QJsonArray>
 

@@ -1,6 +1,6 @@
 #include "reply.h"
 
-#include "settings/codepage.h"
+#include "text/codepage.h"
 
 namespace KlabosSim {
 

@@ -3,7 +3,7 @@
 #include "connection.h"
 #include "control.h"
 #include "formfields.h"
-#include "settings/codepage.h"
+#include "text/codepage.h"
 
 #include <QTcpSocket>
 

@@ -1,7 +1,7 @@
 #include "service.h"
 
 #include "formfields.h"
-#include "settings/codepage.h"
+#include "text/codepage.h"
 
 namespace KlabosSim {
 

@@ -1,0 +1,367 @@
+// The session's rules as the main window applies them: announcing, selection, the idle warning, storing
+// messages, the progress bar, the timers and the session reply cap.
+#include "app/abouttokickform.h"
+#include "app/notifyform.h"
+#include "app/onlinelistbox.h"
+#include "sessionfixture.h"
+#include "widgets/application.h"
+#include "widgets/desktop.h"
+#include "widgets/gauge.h"
+#include "widgets/imagelists.h"
+#include "widgets/modal.h"
+
+#include <QCheckBox>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+constexpr int NetTimeout = 10000;
+
+QString Room(const QString& nick, int idle, const QString& id) {
+    return QStringLiteral("00%1*%2>Room#%3>\n").arg(idle).arg(nick, id);
+}
+
+// A server that answers every request with a body that never ends.
+class TEndlessServer : public QTcpServer {
+public:
+    TEndlessServer() {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                socket->setParent(this);
+                socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n");
+                auto* pump = new QTimer(socket);
+                connect(pump, &QTimer::timeout, socket, [socket] {
+                    if (socket->bytesToWrite() < 1024 * 1024) {
+                        socket->write(QByteArray(256 * 1024, 'x'));
+                    }
+                });
+                pump->start(0);
+            }
+        });
+    }
+};
+
+// A service that grants every login and answers every other request with an empty body.
+class TEmptyReplyServer : public QTcpServer {
+public:
+    int Requests = 0;
+    TEmptyReplyServer() {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (!socket->readAll().contains("akce=")) {
+                        return; // the body comes after the header
+                    }
+                    ++Requests;
+                    socket->write(Requests == 1 ? "HTTP/1.0 200 OK\r\n\r\n<>K3y<2>" : "HTTP/1.0 200 OK\r\n\r\n");
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+    }
+};
+
+} // namespace
+
+class TestSessionForm : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TSessionFixture> Fixture;
+
+    TMainForm& Form() { return *Fixture->Form; }
+    void Update(const QString& reply) {
+        Form().ReplyBuffer = reply;
+        Form().UpdateOnlineList();
+    }
+    // Stores one message reply as if retrieval had received it, and waits until the chain has ended.
+    void Store(const QString& reply) {
+        Form().InMsgBuffer = reply;
+        Form().StoreInMessage();
+        QTRY_VERIFY_WITH_TIMEOUT(Fixture->SessionIdle(), NetTimeout);
+    }
+    QStringList StoredValues(const QString& sender) {
+        TSysReg& store = SysReg();
+        store.CloseKey();
+        QStringList values;
+        if (store.OpenKey(MessagesKeyOf(sender), false)) {
+            for (const QString& name : store.GetValueNames()) {
+                values << name + QLatin1Char('=') + store.ReadString(name);
+            }
+        }
+        store.CloseKey();
+        return values;
+    }
+
+private Q_SLOTS:
+    void init() {
+        Fixture = std::make_unique<TSessionFixture>();
+        QVERIFY(Fixture->Start());
+    }
+    void cleanup() { Fixture.reset(); }
+
+    void everyThirdUpdateAnnounces_data() {
+        QTest::addColumn<bool>("suspended");
+        QTest::addColumn<int>("announcements");
+        QTest::newRow("divisor 3, six updates") << false << 2;
+        QTest::newRow("suspended") << true << 0;
+    }
+    void everyThirdUpdateAnnounces() {
+        QFETCH(bool, suspended);
+        QFETCH(int, announcements);
+        Settings.NotifyDivisor = 3;
+        Settings.SuspendNotifications = suspended;
+        for (int update = 0; update < 6; ++update) {
+            Update(Room("alice", 1, "1"));
+        }
+        QCOMPARE(Form().NotifyForm->Announced.size(), announcements);
+        QCOMPARE(Form().NotifyCounter, 1);
+    }
+
+    void onlyOfflineUsersStillAdvanceTheCounter() {
+        Settings.NotifyDivisor = 2;
+        Update(QString());
+        QCOMPARE(Form().NotifyCounter, 2);
+        Update(QString());
+        QCOMPARE(Form().NotifyCounter, 1);
+        QVERIFY(Form().NotifyForm->Announced.isEmpty()); // nobody to announce
+    }
+
+    void selectionIsKept() {
+        Update(Room("Bob", 1, "1"));
+        Form().OnlineListBox->setCurrentIndex(Form().OnlineListBox->model()->index(2, 0)); // cyril
+        Update(Room("alice", 1, "1") + Room("Bob", 1, "1"));
+        const QModelIndex current = Form().OnlineListBox->currentIndex();
+        QVERIFY(current.isValid());
+        QCOMPARE(Form().OnlineListBox->Entries().NickAt(current.row()), QStringLiteral("cyril"));
+    }
+
+    void ownIdleWarning_data() {
+        QTest::addColumn<int>("ownIdle");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("warnings");
+        QTest::newRow("11 against 10") << 11 << true << 1;
+        QTest::newRow("10 against 10") << 10 << true << 0;
+        QTest::newRow("warning switched off") << 30 << false << 0;
+    }
+    void ownIdleWarning() {
+        QFETCH(int, ownIdle);
+        QFETCH(bool, enabled);
+        QFETCH(int, warnings);
+        Settings.AboutToKickWarning = enabled;
+        Settings.AboutToKickWarningTime = 10;
+        Form().LoggedIn = true;
+        Fixture->SettingsForm->UserCheckListBox->AddNick(QStringLiteral("demo")); // own idle counts when watched
+        Update(Room("demo", ownIdle, "1"));
+        QCOMPARE(Form().OwnIdle, ownIdle);
+        QCOMPARE(Form().AboutToKickForm->Warnings, warnings);
+    }
+
+    void emptyWatchedListStillRetrieves() {
+        Fixture->SettingsForm->UserCheckListBox->ReplaceNicks({});
+        Update(Room("alice", 1, "1"));
+        QCOMPARE(Form().OnlineListBox->Entries().Count(), 0);
+        QCOMPARE(Form().NotifyCounter, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(Fixture->Requests(QStringLiteral("zpravy")).size(), 1, NetTimeout);
+    }
+
+    void storing_data() {
+        QTest::addColumn<QStringList>("replies");
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QString>("lastMsgId");
+        QTest::newRow("one message") << QStringList{"17<20011231235959<alice<Hi<there"} << "alice"
+                                     << QStringList{"20011231235959=[31.12.2001 23:59:59] Hi<there"} << "17";
+        QTest::newRow("same time stamp replaces")
+            << QStringList{"1<20020101120000<alice<first", "2<20020101120000<alice<second"} << "alice"
+            << QStringList{"20020101120000=[01.01.2002 12:00:00] second"} << "2";
+        QTest::newRow("no separators: ignored") << QStringList{"garbage"} << "" << QStringList{} << "0";
+        QTest::newRow("no sender: ignored") << QStringList{"3<20020101120000<"} << "" << QStringList{} << "0";
+        QTest::newRow("300 characters: ignored")
+            << QStringList{"4<20020101120000<alice<" + QString(277, QLatin1Char('x'))} << "alice" << QStringList{}
+            << "0";
+        QTest::newRow("backslash in the sender stays one key")
+            << QStringList{"5<20020101120000<a\\b<x"} << "a\\b" << QStringList{"20020101120000=[01.01.2002 12:00:00] x"}
+            << "5";
+    }
+    void storing() {
+        QFETCH(QStringList, replies);
+        QFETCH(QString, sender);
+        QFETCH(QStringList, stored);
+        QFETCH(QString, lastMsgId);
+        QSignalSpy viewerNotices(&Form(), &TMainForm::MessageStored);
+        for (const QString& reply : replies) {
+            Store(reply);
+        }
+        QCOMPARE(StoredValues(sender), stored);
+        QCOMPARE(Form().LastMsgId, lastMsgId);
+        QCOMPARE(viewerNotices.size(), lastMsgId == QLatin1String("0") ? 0 : replies.size());
+        // Nothing reached a key outside the sender's own.
+        TSysReg& store = SysReg();
+        for (const QString& path : store.GetKeyPaths()) {
+            QVERIFY2(!path.startsWith(MessagesKey + QLatin1Char('\\')) || path == MessagesKeyOf(sender),
+                     qPrintable(path));
+        }
+    }
+
+    void unknownSenderBecomesWatched() {
+        Store(QStringLiteral("9<20020101120000<Nováček<Ahoj"));
+        TUserCheckListBox* watched = Fixture->SettingsForm->UserCheckListBox;
+        const int index = watched->IndexOfNick(QStringLiteral("Nováček"));
+        QVERIFY(index >= 0);
+        QVERIFY(!watched->FlagAt(index));
+        TSysReg& store = SysReg();
+        store.OpenKey(NickCommentsKey, false);
+        QCOMPARE(store.ReadString(QStringLiteral("Nováček")), QStringLiteral("Příchozí kontakt z Klabosu."));
+        store.CloseKey();
+        // At the next update it is listed and marked.
+        Update(QString());
+        const TOnlineList& entries = Form().OnlineListBox->Entries();
+        QVERIFY(entries.DetailsAt(entries.IndexOf(QStringLiteral("Nováček")))->HasMessages);
+        QVERIFY(Form().HasStoredMessages);
+    }
+
+    void progressBarWrapsAfterItsMaximum() {
+        for (int chunk = 1; chunk <= 16; ++chunk) {
+            Form().HTTPClientDocData("x", 1);
+            QCOMPARE(Form().ProgressGauge->Progress(), chunk == 16 ? 0 : chunk);
+        }
+        QCOMPARE(Form().ReplyBuffer, QString(16, QLatin1Char('x')));
+    }
+
+    void arrivalCountStopsAfterTheWindow() {
+        Settings.StatusRefresh = 1; // 300 ticks
+        Update(Room("alice", 1, "1"));
+        for (int tick = 0; tick < 305; ++tick) {
+            Form().ControlTimerTimer();
+        }
+        QCOMPARE(Form().ArrivalList.At(0).ArrivalTicks, qint64(301));
+    }
+
+    void trayBlinksWhileMessagesAreStored() {
+        Form().ControlTimerTimer();
+        QCOMPARE(Form().TrayImage, int(TrayNormalImage));
+        Form().HasStoredMessages = true;
+        QList<int> images;
+        for (int tick = 0; tick < 3; ++tick) {
+            Form().ControlTimerTimer();
+            images << Form().TrayImage;
+        }
+        QCOMPARE(images, (QList<int>{TrayBlankImage, TrayMessageImage, TrayBlankImage}));
+    }
+
+    void guestIsRefused_data() {
+        QTest::addColumn<bool>("reportErrors");
+        QTest::newRow("reported") << true;
+        QTest::newRow("silent") << false;
+    }
+    void guestIsRefused() {
+        QFETCH(bool, reportErrors);
+        Settings.LoginName = QStringLiteral("GUEST");
+        Settings.ReportNetworkErrors = reportErrors;
+        Settings.AlwaysReconnect = true;
+        Form().ConnectSpeedButtonClick();
+        QCOMPARE(TModal::Shown().size(), reportErrors ? 1 : 0);
+        if (reportErrors) {
+            QCOMPARE(TModal::Shown().first().Text, QStringLiteral("Nemůžete se přihlásit jako host."));
+            QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Chybný login"));
+        }
+        QCOMPARE(Settings.AlwaysReconnect, !reportErrors);
+        QVERIFY(!Form().Connecting);
+        QVERIFY(Fixture->Sim.Requests().isEmpty());
+    }
+
+    void emptyFirstPeopleReplyCompletesTheLogin() {
+        TEmptyReplyServer service;
+        QVERIFY(service.listen(QHostAddress::LocalHost));
+        Settings.ProxyPort = service.serverPort();
+        Form().ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(Form().LoggedIn && Fixture->SessionIdle(), NetTimeout);
+        QCOMPARE(Form().LoginPhase, 2);
+        QCOMPARE(Form().SessionKey, QStringLiteral("K3y"));
+        QTest::qWait(100);             // no further request follows on its own
+        QCOMPARE(service.Requests, 3); // login, people list, message retrieval
+        QCOMPARE(Form().OnlineListBox->Entries().Count(), 3);
+    }
+
+    void connectNowMessageConnects() {
+        QCoreApplication::postEvent(&Form(), new QEvent(MsgConnectNow));
+        QTRY_VERIFY_WITH_TIMEOUT(Form().LoggedIn && Fixture->SessionIdle(), NetTimeout);
+        QVERIFY(Form().ConnectionWanted);
+    }
+
+    void missingPasswordOpensTheServerPage_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("reconnect");
+        QTest::newRow("cancelled: reconnect off") << int(QDialog::Rejected) << false;
+        QTest::newRow("confirmed: reconnect stays") << int(QDialog::Accepted) << true;
+    }
+    void missingPasswordOpensTheServerPage() {
+        QFETCH(int, answer);
+        QFETCH(bool, reconnect);
+        Settings.LoginPassword.clear();
+        Settings.AlwaysReconnect = true;
+        Form().show();
+        Form().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&Form()));
+        QWidget* page = nullptr;
+        TModal::PresetDialog([&](QDialog&) {
+            page = Fixture->SettingsForm->PageControl->currentWidget();
+            return answer;
+        });
+        Form().ConnectSpeedButtonClick();
+        QCOMPARE(page, Fixture->SettingsForm->ServerTabSheet);
+        QCOMPARE(Settings.AlwaysReconnect, reconnect);
+        QVERIFY(!Form().Connecting);
+        QVERIFY(Fixture->Sim.Requests().isEmpty());
+    }
+
+    void httpClientReportsReachTheErrorBox() {
+        THttpClient::ErrorReport(QStringLiteral("HTTP line too long"));
+        QCOMPARE(TModal::Shown().size(), 1);
+        QCOMPARE(TModal::Shown().first().Text, QStringLiteral("HTTP line too long"));
+        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);
+    }
+
+    void endlessMessageReplyResetsSilently() {
+        TEndlessServer endless;
+        QVERIFY(endless.listen(QHostAddress::LocalHost));
+        Form().HTTPClient->ProxyPort = QString::number(endless.serverPort());
+        Form().LoggedIn = true;
+        Form().RetrieveInMessages();
+        QVERIFY(Form().InMsgBusy);
+        QTRY_VERIFY_WITH_TIMEOUT(!Form().InMsgBusy && Fixture->SessionIdle(), 30000);
+        QVERIFY(!Form().LoggedIn); // the session was reset
+        QVERIFY(Form().InMsgBuffer.isEmpty());
+        QCOMPARE(Form().LastMsgId, QStringLiteral("0"));
+        QVERIFY(TModal::Shown().isEmpty());
+    }
+
+    void endlessReplyFailsTheRequest() {
+        TEndlessServer endless;
+        QVERIFY(endless.listen(QHostAddress::LocalHost));
+        Settings.ProxyPort = endless.serverPort();
+        Form().SessionKey = QStringLiteral("k3y");
+        Form().LoginPhase = 2;
+        Form().ConnectSpeedButtonClick();
+        QTRY_COMPARE_WITH_TIMEOUT(TModal::Shown().size(), 1, 30000);
+        QVERIFY(TModal::Shown().first().Text.endsWith(QStringLiteral("Chyba: 9")));
+        QVERIFY(Form().ReplyBuffer.isEmpty());
+        QVERIFY(!Form().Transferring && !Form().LoggedIn);
+    }
+};
+
+int main(int argc, char** argv) {
+    TApplication application(argc, argv);
+    TModal::SetTestMode(true);
+    TDesktop::SetTestMode(true);
+    TestSessionForm test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_sessionform.moc"

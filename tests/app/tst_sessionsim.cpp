@@ -1,0 +1,288 @@
+// The session end to end: the program's own windows on the offscreen platform against the service stand-in, the
+// timers driven by calling their handlers.
+#include "app/notifyform.h"
+#include "app/onlinelistbox.h"
+#include "sessionfixture.h"
+#include "widgets/application.h"
+#include "widgets/desktop.h"
+#include "widgets/modal.h"
+#include "widgets/shape.h"
+#include "widgets/speedbutton.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QTest>
+
+namespace {
+
+constexpr int NetTimeout = 10000;
+
+// The entries of the on-line list: the nick and, for an on-line user, the rooms.
+QStringList Entries(const TMainForm& form) {
+    QStringList lines;
+    const TOnlineList& list = form.OnlineListBox->Entries();
+    for (int index = 0; index < list.Count(); ++index) {
+        QString line = list.NickAt(index);
+        for (const TRoomObject* room = list.DetailsAt(index)->Rooms.get(); room; room = room->Next.get()) {
+            line += QLatin1Char(' ') + room->RoomId + room->IdleText;
+        }
+        lines << line;
+    }
+    return lines;
+}
+
+QStringList MessageIdsAsked(const TSessionFixture& fixture) {
+    QStringList ids;
+    for (const KlabosSim::RecordedRequest& request : fixture.Requests(QStringLiteral("zpravy"))) {
+        ids << request.Field(QStringLiteral("last_msg"));
+    }
+    return ids;
+}
+
+} // namespace
+
+class TestSessionSim : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TSessionFixture> Fixture;
+
+    // Presses the connect button and waits until the list has arrived and retrieval has ended.
+    bool LogIn() {
+        Fixture->Form->ConnectSpeedButtonClick();
+        return QTest::qWaitFor([this] { return Fixture->Form->LoggedIn && Fixture->SessionIdle(); }, NetTimeout);
+    }
+
+private Q_SLOTS:
+    void init() {
+        Fixture = std::make_unique<TSessionFixture>();
+        QVERIFY(Fixture->Start());
+    }
+    void cleanup() { Fixture.reset(); }
+
+    void loginThenPeopleList() {
+        KlabosSim::World& world = Fixture->Sim.TheWorld();
+        world.EnterRoom(QStringLiteral("alice"), QStringLiteral("12"), 5);
+        world.EnterRoom(QStringLiteral("alice"), QStringLiteral("27"), 2);
+        world.SetClient(QStringLiteral("cyril"), true);
+        QVERIFY(LogIn());
+        TMainForm& form = *Fixture->Form;
+        QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 1);
+        const auto people = Fixture->Requests(QStringLiteral("lidi"));
+        QCOMPARE(people.size(), 1);
+        QVERIFY(!form.SessionKey.isEmpty());
+        QCOMPARE(people.first().Field(QStringLiteral("heslo")), form.SessionKey);
+        QCOMPARE(people.first().Field(QStringLiteral("lidi")), QStringLiteral("'alice','Bob','cyril'"));
+        QVERIFY(people.first().ViaProxy);
+        QCOMPARE(Entries(form), (QStringList{"alice 12(5) 27(2)", "cyril", "Bob"}));
+        QVERIFY(form.OnlineListBox->Entries().DetailsAt(1)->IsClient);
+        QCOMPARE(form.NotifyForm->Announced, QList<QStringList>{QStringList{"alice"}});
+        QCOMPARE(form.LoginPhase, 2);
+        QVERIFY(form.RefreshTimer->isActive());
+        QVERIFY(TModal::Shown().isEmpty());
+        // Retrieval ran once and found nothing.
+        QCOMPARE(MessageIdsAsked(*Fixture), QStringList{"0"});
+    }
+
+    void refreshReusesTheKey() {
+        QVERIFY(LogIn());
+        TMainForm& form = *Fixture->Form;
+        const QString key = form.SessionKey;
+        Fixture->Sim.TheWorld().EnterRoom(QStringLiteral("Bob"), QStringLiteral("1"), 0);
+        for (int tick = 0; tick < Settings.SessionRefresh; ++tick) {
+            form.RefreshTimerTimer();
+        }
+        QCOMPARE(Fixture->Requests(QStringLiteral("lidi")).size(), 1);
+        form.RefreshTimerTimer(); // SessionRefresh + 1 seconds after the reply
+        QTRY_VERIFY_WITH_TIMEOUT(Fixture->Requests(QStringLiteral("lidi")).size() == 2 && form.LoggedIn &&
+                                     Fixture->SessionIdle(),
+                                 NetTimeout);
+        QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 1);
+        QCOMPARE(Fixture->Requests(QStringLiteral("lidi")).last().Field(QStringLiteral("heslo")), key);
+        QCOMPARE(Entries(form).first(), QStringLiteral("Bob 1(0)"));
+    }
+
+    void wrongPasswordIsAlwaysReported() {
+        Settings.LoginPassword = QStringLiteral("spatne");
+        Settings.ReportNetworkErrors = false;
+        Settings.AlwaysReconnect = true;
+        Fixture->SettingsForm->AlwaysReconnectCheckBox->setChecked(true);
+        TMainForm& form = *Fixture->Form;
+        form.ConnectSpeedButtonClick();
+        QTRY_COMPARE_WITH_TIMEOUT(TModal::Shown().size(), 1, NetTimeout);
+        QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Vyskytla se chyba v přihlašování"));
+        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);
+        QVERIFY(!Settings.AlwaysReconnect);
+        QVERIFY(!Fixture->SettingsForm->AlwaysReconnectCheckBox->isChecked());
+        QVERIFY(form.SessionKey.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(Fixture->SessionIdle(), NetTimeout);
+        QVERIFY(!form.LoggedIn);
+        QCOMPARE(Fixture->Requests(QStringLiteral("lidi")).size(), 0);
+    }
+
+    void refusedConnectionIsReported_data() {
+        QTest::addColumn<bool>("reportErrors");
+        QTest::addColumn<bool>("alwaysReconnect");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("errors reported") << true << true << true;
+        QTest::newRow("wanted without reconnect") << false << false << true;
+        QTest::newRow("silent while reconnecting") << false << true << false;
+    }
+    void refusedConnectionIsReported() {
+        QFETCH(bool, reportErrors);
+        QFETCH(bool, alwaysReconnect);
+        QFETCH(bool, reported);
+        Settings.ReportNetworkErrors = reportErrors;
+        Settings.AlwaysReconnect = alwaysReconnect;
+        Fixture->Sim.StopListening();
+        TMainForm& form = *Fixture->Form;
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(Fixture->SessionIdle() && !form.Connecting, NetTimeout);
+        QTest::qWait(50); // a report would come with the request's end, which has been handled
+        QCOMPARE(TModal::Shown().size(), reported ? 1 : 0);
+        if (reported) {
+            QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Chyba připojování"));
+            QCOMPARE(TModal::Shown().first().Text,
+                     QStringLiteral("Server korektně neodpověděl.\r\nZkontroluje připojení a nastavení proxy "
+                                    "serveru.\r\n\r\nChyba: 10061"));
+            QVERIFY(!Settings.AlwaysReconnect);
+        }
+        QVERIFY(!form.LoggedIn);
+        QVERIFY(form.ConnectSpeedButton->isEnabled());
+    }
+
+    void watchdogRestartsAStuckConnect() {
+        TMainForm& form = *Fixture->Form;
+        form.ConnectionWanted = true;
+        form.Connecting = true; // a connect that never got through
+        form.TickCounter = 0;
+        for (int tick = 0; tick < 41; ++tick) {
+            form.ControlTimerTimer();
+        }
+        QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 0);
+        form.ControlTimerTimer(); // the 42nd tick restarts it
+        QTRY_VERIFY_WITH_TIMEOUT(form.LoggedIn && Fixture->SessionIdle(), NetTimeout);
+        QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 1);
+    }
+
+    void reconnectsWhenTheServiceComesBack() {
+        QVERIFY(LogIn());
+        TMainForm& form = *Fixture->Form;
+        const QString key = form.SessionKey;
+        Settings.ReportNetworkErrors = false;
+        Settings.AlwaysReconnect = true;
+        const quint16 port = Fixture->Sim.Port();
+        Fixture->Sim.StopListening();
+        form.ConnectSpeedButtonClick(); // an immediate refresh: refused, silently
+        QTRY_VERIFY_WITH_TIMEOUT(!form.LoggedIn && !form.Connecting && Fixture->SessionIdle(), NetTimeout);
+        QVERIFY(TModal::Shown().isEmpty());
+        form.ControlTimerTimer();
+        QVERIFY(!form.RedDiodShape->isHidden() && form.GreenDiodShape->isHidden());
+        QVERIFY(!form.AlwaysReconnectLabel->isHidden()); // "NET" blinks while a reconnect is pending
+        form.ControlTimerTimer();
+        QVERIFY(form.AlwaysReconnectLabel->isHidden());
+
+        QVERIFY(Fixture->Sim.Listen(port));
+        const qsizetype peopleBefore = Fixture->Requests(QStringLiteral("lidi")).size();
+        for (int tick = 0; tick < 60 && !form.Connecting && !form.Transferring && !form.LoggedIn; ++tick) {
+            form.ControlTimerTimer();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(form.LoggedIn && Fixture->SessionIdle(), NetTimeout);
+        // The old key still holds: no new login.
+        QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 1);
+        QCOMPARE(Fixture->Requests(QStringLiteral("lidi")).size(), peopleBefore + 1);
+        QCOMPARE(Fixture->Requests(QStringLiteral("lidi")).last().Field(QStringLiteral("heslo")), key);
+        form.ControlTimerTimer();
+        QVERIFY(!form.GreenDiodShape->isHidden() && form.RedDiodShape->isHidden());
+    }
+
+    void waitingMessagesAreFetchedInTurn() {
+        KlabosSim::World& world = Fixture->Sim.TheWorld();
+        QStringList ids;
+        ids << QString::number(
+            world.QueueMessage(QStringLiteral("demo"), QStringLiteral("alice"), QStringLiteral("Ahoj")));
+        ids << QString::number(
+            world.QueueMessage(QStringLiteral("demo"), QStringLiteral("stranger"), QStringLiteral("Kdo jsi?")));
+        ids << QString::number(
+            world.QueueMessage(QStringLiteral("demo"), QStringLiteral("alice"), QStringLiteral("Čau <3")));
+        QVERIFY(LogIn());
+        TMainForm& form = *Fixture->Form;
+        QCOMPARE(MessageIdsAsked(*Fixture), (QStringList{"0", ids[0], ids[1], ids[2]}));
+        QCOMPARE(form.LastMsgId, ids[2]);
+        // The unknown sender is watched now, without announcements.
+        const int stranger = Fixture->SettingsForm->UserCheckListBox->IndexOfNick(QStringLiteral("stranger"));
+        QVERIFY(stranger >= 0);
+        QVERIFY(!Fixture->SettingsForm->UserCheckListBox->FlagAt(stranger));
+        QVERIFY(form.HasStoredMessages);
+        QVERIFY(TDesktop::Calls().contains(QStringLiteral("beep"))); // no inmsg.wav here
+
+        TSysReg& store = SysReg();
+        store.OpenKey(MessagesKeyOf(QStringLiteral("alice")), false);
+        const QStringList stamps = store.GetValueNames();
+        QCOMPARE(stamps.size(), 2);
+        QVERIFY(store.ReadString(stamps.last()).endsWith(QStringLiteral("] Čau <3")));
+        store.CloseKey();
+
+        // Messages survive a restart of the program, and their senders are marked at the first show.
+        Fixture->CloseWindows();
+        Fixture->CreateWindows();
+        Fixture->Form->show();
+        const TOnlineList& entries = Fixture->Form->OnlineListBox->Entries();
+        const int strangerEntry = entries.IndexOf(QStringLiteral("stranger"));
+        QVERIFY(strangerEntry >= 0);
+        QVERIFY(entries.DetailsAt(strangerEntry)->HasMessages);
+        QVERIFY(entries.DetailsAt(entries.IndexOf(QStringLiteral("alice")))->HasMessages);
+        QVERIFY(!entries.DetailsAt(entries.IndexOf(QStringLiteral("Bob")))->HasMessages);
+        QVERIFY(Fixture->Form->HasStoredMessages);
+    }
+
+    void errorPageEmptiesTheList() {
+        QVERIFY(LogIn());
+        TMainForm& form = *Fixture->Form;
+        Fixture->Sim.FailNext(1);
+        form.ConnectSpeedButtonClick();
+        QTRY_COMPARE_WITH_TIMEOUT(TModal::Shown().size(), 1, NetTimeout);
+        QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Chybná odezva serveru"));
+        QVERIFY(Entries(form).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(Fixture->SessionIdle(), NetTimeout);
+        // The next refresh runs as usual.
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(form.LoggedIn && Fixture->SessionIdle() && Entries(form).size() == 3, NetTimeout);
+    }
+
+    void expiredKeyLogsInAgain() {
+        QVERIFY(LogIn());
+        TMainForm& form = *Fixture->Form;
+        Settings.ReportNetworkErrors = false;
+        Fixture->Sim.TheWorld().ExpireSessions();
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(Fixture->Requests(QStringLiteral("lidi")).size() == 2 && Fixture->SessionIdle(),
+                                 NetTimeout);
+        QVERIFY(Entries(form).isEmpty());
+        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(form.SessionKey.isEmpty());
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(Entries(form).size() == 3 && form.LoggedIn && Fixture->SessionIdle(), NetTimeout);
+        QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 2);
+    }
+
+    void stopButtonStopsTheSession() {
+        Fixture->Sim.SetDelay(3000);
+        TMainForm& form = *Fixture->Form;
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(form.Transferring, NetTimeout);
+        form.ConnectSpeedButtonClick();
+        QVERIFY(!form.Transferring && !form.Connecting && !form.ConnectionWanted);
+        QVERIFY(Fixture->SessionIdle());
+        QVERIFY(TModal::Shown().isEmpty());
+    }
+};
+
+int main(int argc, char** argv) {
+    TApplication application(argc, argv);
+    TModal::SetTestMode(true);
+    TDesktop::SetTestMode(true);
+    TestSessionSim test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_sessionsim.moc"

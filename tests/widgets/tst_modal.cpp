@@ -1,0 +1,86 @@
+#include "widgets/modal.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+class TestModal : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() {
+        TModal::Clear();
+        TModal::SetTestMode(true);
+    }
+
+    void testModeAnswers_data() {
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<int>("defaultButton");
+        QTest::addColumn<int>("preset");
+        QTest::addColumn<int>("answer");
+        const int yesNoCancel = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        QTest::newRow("preset answer wins")
+            << yesNoCancel << int(QMessageBox::No) << int(QMessageBox::Yes) << int(QMessageBox::Yes);
+        QTest::newRow("default button without a preset")
+            << yesNoCancel << int(QMessageBox::No) << int(QMessageBox::NoButton) << int(QMessageBox::No);
+        QTest::newRow("no default: as if closed, Cancel")
+            << yesNoCancel << int(QMessageBox::NoButton) << int(QMessageBox::NoButton) << int(QMessageBox::Cancel);
+        QTest::newRow("no default and no Cancel: No")
+            << int(QMessageBox::Yes | QMessageBox::No) << int(QMessageBox::NoButton) << int(QMessageBox::NoButton)
+            << int(QMessageBox::No);
+        QTest::newRow("a plain report: OK")
+            << int(QMessageBox::Ok) << int(QMessageBox::NoButton) << int(QMessageBox::NoButton) << int(QMessageBox::Ok);
+    }
+    void testModeAnswers() {
+        QFETCH(int, buttons);
+        QFETCH(int, defaultButton);
+        QFETCH(int, preset);
+        QFETCH(int, answer);
+        if (preset != QMessageBox::NoButton) {
+            TModal::PresetAnswer(QMessageBox::StandardButton(preset));
+        }
+        const auto chosen =
+            TModal::MessageBox(nullptr, u"Byla provedena změna"_qs, u"Chcete uložit?"_qs, QMessageBox::Question,
+                               QMessageBox::StandardButtons(buttons), QMessageBox::StandardButton(defaultButton));
+        QCOMPARE(int(chosen), answer);
+        QCOMPARE(TModal::Shown().size(), 1);
+        QCOMPARE(TModal::Shown().first().Caption, u"Byla provedena změna"_qs);
+        QCOMPARE(TModal::Shown().first().Text, u"Chcete uložit?"_qs);
+        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Question);
+    }
+
+    void dialogsGetTheirPresetAnswerOrAreRejected() {
+        QDialog dialog;
+        TModal::PresetDialog([](QDialog& shown) {
+            shown.setWindowTitle(u"seen"_qs);
+            return int(QDialog::Accepted);
+        });
+        QCOMPARE(TModal::ExecDialog(dialog), int(QDialog::Accepted));
+        QCOMPARE(dialog.windowTitle(), u"seen"_qs);
+        QCOMPARE(TModal::ExecDialog(dialog), int(QDialog::Rejected));
+    }
+
+    void realBoxesSpeakCzech() {
+        TModal::SetTestMode(false);
+        QStringList texts;
+        QTimer::singleShot(0, this, [&texts] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            for (QAbstractButton* button : box->buttons()) {
+                texts.append(button->text());
+            }
+            box->button(QMessageBox::No)->click();
+        });
+        const auto chosen = TModal::MessageBox(nullptr, u"Otázka"_qs, u"Ano, nebo ne?"_qs, QMessageBox::Question,
+                                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        TModal::SetTestMode(true);
+        QCOMPARE(chosen, QMessageBox::No);
+        texts.sort();
+        QCOMPARE(texts, (QStringList{u"Ano"_qs, u"Ne"_qs, u"Zrušit"_qs}));
+    }
+};
+
+QTEST_MAIN(TestModal)
+#include "tst_modal.moc"
