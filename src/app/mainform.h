@@ -70,6 +70,12 @@ public:
     void StoreInMessage();
     // Marks the entries whose users have stored messages, and sounds the message sound while any exist.
     void MarkStoredMessages();
+    // The message windows (mainformdialogs.cpp): each is created on demand, shown modally and destroyed when it
+    // closes. The caller picks the nick (a menu item's, or the selected entry's).
+    void ShowInMsgForm(const QString& nick);
+    // The send dialogs, to a chat user and to a client user; without a session key the error report instead.
+    void OpenSendMessage(const QString& nick);
+    void OpenSendClientMessage(const QString& nick);
     // The outer geometry the window would store now: left, top, width, height.
     QRect StoredGeometry() const;
     // True when the last geometry restore found every value and placed the window by them.
