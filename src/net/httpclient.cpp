@@ -396,13 +396,22 @@ void THttpClient::HandleVerdict(THttpReplyReader::TVerdict verdict) {
         break;
     case THttpReplyReader::TVerdict::LineTooLong:
         Fail(NetError::LineTooLong, QStringLiteral("HTTP line too long"));
-        if (ErrorReport)
-            ErrorReport(QStringLiteral("HTTP line too long"));
+        QueueReport(QStringLiteral("HTTP line too long"));
         break;
     case THttpReplyReader::TVerdict::HeaderTooLarge:
         Fail(NetError::HeaderTooLarge, QStringLiteral("HTTP header too large"));
         break;
     }
+}
+
+void THttpClient::QueueReport(const QString& text) {
+    QMetaObject::invokeMethod(
+        this,
+        [text] {
+            if (ErrorReport)
+                ErrorReport(text);
+        },
+        Qt::QueuedConnection);
 }
 
 void THttpClient::FollowRelocation() {

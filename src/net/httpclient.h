@@ -79,7 +79,8 @@ public:
     static constexpr qsizetype ReadChunkSize = 64 * 1024;
 
     // Where errors that used to escape the reader are shown once ("HTTP line too long"). The program installs its
-    // general error report here; by default the text goes to the log.
+    // general error report here; by default the text goes to the log. It is called from the event loop, never from
+    // inside the client's own handlers, so a report that opens a modal box holds up nothing.
     static std::function<void(const QString&)> ErrorReport;
 
     // Raise EHttpError: "HTTP component is busy" (1) when not Ready, "HTTP component has nothing to post" (2).
@@ -162,6 +163,7 @@ private:
     void EndConnection(bool wholeDocument);
     void SetReady(quint64 serial);
     void RestartIdleTimer();
+    void QueueReport(const QString& text);
 
     void ReplyHeaderBegin() override;
     void ReplyHeaderLine() override;

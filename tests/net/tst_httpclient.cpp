@@ -155,6 +155,7 @@ private Q_SLOTS:
     void requestStartedDuringAnAbortIsLeftAlone();
     void waitInsideAnEventLetsTheRequestEnd_data();
     void waitInsideAnEventLetsTheRequestEnd();
+    void lineTooLongReportDoesNotHoldTheClient();
     void socketLeavesUnreadBytesWithTheSender();
 
 private:
@@ -799,6 +800,38 @@ void TestHttpClient::waitInsideAnEventLetsTheRequestEnd() {
     QCOMPARE(recorder.DoneError, quint16(0));
     QCOMPARE(recorder.Body, QByteArray("prvnidruhatreti"));
     QCOMPARE(recorder.Folded(), QStringList({"Connected", "DocBegin", "DocData", "DocEnd", "Ready", "RequestDone"}));
+}
+
+void TestHttpClient::lineTooLongReportDoesNotHoldTheClient() {
+    // The report comes from the event loop once the client is done with the failed request, not from inside its
+    // reading. It may open a modal box, which runs an event loop of its own until the user closes it; meanwhile
+    // the client must carry on with the next request.
+    TScriptedServer server;
+    server.Replies = {{{"HTTP/1.0 200 OK\r\n" + QByteArray(8192, 'x'), "y"}, false},
+                      TScriptedServer::Reply("HTTP/1.0 200 OK\r\n\r\nznovu")};
+    TRecorder recorder(*Client, this);
+    Client->URL = QString::fromLatin1(server.Url());
+    Client->IdleTimeoutMs = 30000;
+    QBuffer second;
+    second.setData("y=22");
+    second.open(QIODevice::ReadOnly);
+    bool nextDone = false;
+    THttpState stateAtReport = THttpState::Aborting;
+    THttpClient::ErrorReport = [this, &recorder, &second, &nextDone, &stateAtReport](const QString& text) {
+        Reported << text;
+        stateAtReport = Client->State();
+        WaitUntilReady(*Client);
+        Client->PostBody = &second;
+        Client->StartPost();
+        nextDone = QTest::qWaitFor([&recorder] { return recorder.Body == "znovu"; }, 10000);
+    };
+    SetBody("x=1");
+    Client->StartPost();
+    QVERIFY(recorder.WaitDone(2));
+    QVERIFY(nextDone);
+    QCOMPARE(stateAtReport, THttpState::Ready);
+    QCOMPARE(Reported, QStringList{"HTTP line too long"});
+    QCOMPARE(recorder.Errors, QList<quint16>({NetError::LineTooLong, 0}));
 }
 
 void TestHttpClient::socketLeavesUnreadBytesWithTheSender() {
