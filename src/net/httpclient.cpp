@@ -63,7 +63,9 @@ THttpClient::THttpClient(QObject* parent)
     , Reader(*this)
     , ReadBuffer(ReadChunkSize, Qt::Uninitialized) {
     IdleTimer.setSingleShot(true);
+    DeadlineTimer.setSingleShot(true);
     connect(&IdleTimer, &QTimer::timeout, this, &THttpClient::IdleTimeout);
+    connect(&DeadlineTimer, &QTimer::timeout, this, &THttpClient::DeadlinePassed);
     connect(&Socket, &TAsyncSocket::OnLookupDone, this, &THttpClient::LookupDone);
     connect(&Socket, &TAsyncSocket::OnConnected, this, &THttpClient::SocketConnected);
     connect(&Socket, &TAsyncSocket::OnDataAvailable, this, &THttpClient::SocketDataAvailable);
@@ -97,6 +99,8 @@ void THttpClient::StartRequest(THttpRequest kind) {
     DocChunks = 0;
     CurrentLocation = URL;
     PostStart = PostBody ? PostBody->pos() : 0;
+    if (RequestDeadlineMs > 0)
+        DeadlineTimer.start(RequestDeadlineMs);
     SetState(THttpState::NotConnected);
     if (!Same(serial) || CurrentState != THttpState::NotConnected)
         return;
@@ -470,6 +474,14 @@ void THttpClient::IdleTimeout() {
     Fail(NetError::TimedOut, WithErrorNumber(QStringLiteral("connection timed out"), NetError::TimedOut));
 }
 
+void THttpClient::DeadlinePassed() {
+    if (Ended || CurrentState == THttpState::Ready || CurrentState == THttpState::Aborting)
+        return;
+    Fail(NetError::TimedOut,
+         WithErrorNumber(QStringLiteral("the request ran longer than %1 s").arg(RequestDeadlineMs / 1000.0),
+                         NetError::TimedOut));
+}
+
 void THttpClient::Fail(quint16 error, const QString& reason) {
     DoneError = error;
     Status = 404;
@@ -486,6 +498,7 @@ void THttpClient::EndConnection(bool wholeDocument) {
     Ended = true;
     Relocating = false;
     IdleTimer.stop();
+    DeadlineTimer.stop();
     Reader.Stop();
     Arrived.clear();
     // Queued before OnDocEnd fires: a handler that starts the next request must not have it declared ready.
@@ -506,6 +519,7 @@ void THttpClient::SetState(THttpState state) {
     CurrentState = state;
     if (state == THttpState::Ready) {
         IdleTimer.stop();
+        DeadlineTimer.stop();
         QMetaObject::invokeMethod(
             this, [this, kind = Kind, error = DoneError] { Q_EMIT OnRequestDone(kind, error); }, Qt::QueuedConnection);
     }

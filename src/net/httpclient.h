@@ -72,6 +72,9 @@ public:
     QPointer<QIODevice> PostBody;
     // A request that sees no progress for this long ends with the timed-out error.
     int IdleTimeoutMs = 60000;
+    // A request still running this long after its start ends with the timed-out error, however steadily the
+    // server trickles; 0 means no limit.
+    int RequestDeadlineMs = 5 * 60 * 1000;
 
     static constexpr int MaxRelocations = 20;
     static constexpr qsizetype SendChunkSize = 8193;
@@ -159,6 +162,7 @@ private:
     void FollowRelocation();
     void Restart(quint64 serial);
     void IdleTimeout();
+    void DeadlinePassed();
     void Fail(quint16 error, const QString& reason);
     void EndConnection(bool wholeDocument);
     void SetReady(quint64 serial);
@@ -174,6 +178,7 @@ private:
     TAsyncSocket Socket;
     THttpReplyReader Reader;
     QTimer IdleTimer;
+    QTimer DeadlineTimer;
     QByteArray ReadBuffer; // one read from the socket; the reader copies what it hands on
     QList<TReplyEvent> Arrived;
 

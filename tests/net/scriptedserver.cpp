@@ -67,10 +67,21 @@ void TScriptedServer::WritePart(QTcpSocket* socket, int connection, int part) {
             Reset(socket);
         else if (reply.Close)
             socket->disconnectFromHost();
+        else if (reply.TrickleMs > 0)
+            Trickle(socket, reply.TrickleMs);
         return;
     }
     socket->write(reply.Parts.at(part));
     socket->flush();
     QTimer::singleShot(part + 1 < reply.Parts.size() ? 15 : 5, socket,
                        [this, socket, connection, part] { WritePart(socket, connection, part + 1); });
+}
+
+void TScriptedServer::Trickle(QTcpSocket* socket, int intervalMs) {
+    QTimer::singleShot(intervalMs, socket, [this, socket, intervalMs] {
+        if (socket->state() != QAbstractSocket::ConnectedState)
+            return;
+        socket->write("x");
+        Trickle(socket, intervalMs);
+    });
 }

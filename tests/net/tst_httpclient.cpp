@@ -156,6 +156,7 @@ private Q_SLOTS:
     void waitInsideAnEventLetsTheRequestEnd_data();
     void waitInsideAnEventLetsTheRequestEnd();
     void lineTooLongReportDoesNotHoldTheClient();
+    void tricklingServerMeetsTheDeadline();
     void socketLeavesUnreadBytesWithTheSender();
 
 private:
@@ -832,6 +833,23 @@ void TestHttpClient::lineTooLongReportDoesNotHoldTheClient() {
     QCOMPARE(stateAtReport, THttpState::Ready);
     QCOMPARE(Reported, QStringList{"HTTP line too long"});
     QCOMPARE(recorder.Errors, QList<quint16>({NetError::LineTooLong, 0}));
+}
+
+void TestHttpClient::tricklingServerMeetsTheDeadline() {
+    TScriptedServer server;
+    TScriptedServer::TReply reply{{"HTTP/1.0 200 OK\r\n\r\nzacatek"}, false};
+    reply.TrickleMs = 20; // well inside the idle timeout, for ever
+    server.Replies = {reply};
+    TRecorder recorder(*Client, this);
+    Client->URL = QString::fromLatin1(server.Url());
+    Client->IdleTimeoutMs = 60000;
+    Client->RequestDeadlineMs = 400;
+    SetBody("x=1");
+    Client->StartPost();
+    QVERIFY(recorder.WaitDone());
+    QCOMPARE(recorder.DoneError, NetError::TimedOut);
+    QVERIFY(recorder.Body.startsWith("zacatek"));
+    QVERIFY(!recorder.Events.contains(QStringLiteral("DocEnd")));
 }
 
 void TestHttpClient::socketLeavesUnreadBytesWithTheSender() {
