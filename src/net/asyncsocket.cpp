@@ -3,20 +3,62 @@
 #include "net/neterror.h"
 
 #include <QHostInfo>
+#include <QMetaObject>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+QString Describe(int systemError) {
+    return qt_error_string(systemError);
+}
+
+// The address in the form connect() takes; false for an address of no family we speak.
+bool ToSockAddr(const QHostAddress& address, quint16 port, sockaddr_storage& storage, socklen_t& length) {
+    std::memset(&storage, 0, sizeof storage);
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto* in = reinterpret_cast<sockaddr_in*>(&storage);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(port);
+        in->sin_addr.s_addr = htonl(address.toIPv4Address());
+        length = sizeof(sockaddr_in);
+        return true;
+    }
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&in6->sin6_addr, &bytes, sizeof bytes);
+        // A link-local address names its interface by number or by name.
+        const QString zone = address.scopeId();
+        bool numeric = false;
+        const uint scope = zone.toUInt(&numeric);
+        in6->sin6_scope_id = numeric ? scope : (zone.isEmpty() ? 0 : if_nametoindex(qPrintable(zone)));
+        length = sizeof(sockaddr_in6);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
 
 TAsyncSocket::TAsyncSocket(QObject* parent)
     : QObject(parent) {
-    connect(&Socket, &QTcpSocket::connected, this, &TAsyncSocket::SocketConnected);
-    connect(&Socket, &QTcpSocket::readyRead, this, &TAsyncSocket::SocketReadyRead);
-    connect(&Socket, &QTcpSocket::bytesWritten, this, &TAsyncSocket::SocketBytesWritten);
-    connect(&Socket, &QTcpSocket::disconnected, this, &TAsyncSocket::SocketDisconnected);
-    connect(&Socket, &QTcpSocket::errorOccurred, this, &TAsyncSocket::SocketError);
+    ReadNotifier.setEnabled(false);
+    WriteNotifier.setEnabled(false);
+    connect(&ReadNotifier, &QSocketNotifier::activated, this, &TAsyncSocket::Readable);
+    connect(&WriteNotifier, &QSocketNotifier::activated, this, &TAsyncSocket::Writable);
 }
 
 TAsyncSocket::~TAsyncSocket() {
     CancelLookup();
-    Closing = true;
-    Socket.abort();
+    CloseDescriptor();
 }
 
 void TAsyncSocket::StartLookup(const QString& host) {
@@ -58,107 +100,195 @@ void TAsyncSocket::HostFound(const QHostInfo& info) {
 
 void TAsyncSocket::Connect(const QHostAddress& address, quint16 port) {
     Close();
-    ++ConnectionSerial;
-    BrokenError = 0;
-    BrokenDescription.clear();
-    Connecting = true;
-    Socket.connectToHost(address, port);
-}
-
-void TAsyncSocket::Send(QByteArrayView data) {
-    Socket.write(data.data(), data.size());
-}
-
-qint64 TAsyncSocket::Receive(char* buffer, qint64 maxLength) {
-    return Socket.read(buffer, maxLength);
-}
-
-bool TAsyncSocket::IsOpen() const {
-    return Socket.state() != QAbstractSocket::UnconnectedState;
-}
-
-void TAsyncSocket::Close() {
-    Connecting = false;
-    ++ConnectionSerial;
-    Closing = true;
-    Socket.abort();
-    Closing = false;
-}
-
-quint16 TAsyncSocket::ErrorNumber(QAbstractSocket::SocketError error, const QString& description) {
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
-        return NetError::Refused;
-    case QAbstractSocket::RemoteHostClosedError:
-        return NetError::ConnectionReset;
-    case QAbstractSocket::HostNotFoundError:
-        return NetError::HostNotFound;
-    case QAbstractSocket::SocketTimeoutError:
-        return NetError::TimedOut;
-    case QAbstractSocket::NetworkError:
-        // Qt folds both unreachable cases into one error; only its description tells them apart.
-        return description.contains(QLatin1String("host unreachable"), Qt::CaseInsensitive)
-                   ? NetError::HostUnreachable
-                   : NetError::NetworkUnreachable;
-    default:
-        return NetError::OtherFailure;
+    sockaddr_storage storage;
+    socklen_t length = 0;
+    if (!ToSockAddr(address, port, storage, length)) {
+        PostConnected(EAFNOSUPPORT);
+        return;
     }
+    Descriptor = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (Descriptor < 0) {
+        PostConnected(errno);
+        return;
+    }
+    ReadNotifier.setSocket(Descriptor);
+    WriteNotifier.setSocket(Descriptor);
+    if (::connect(Descriptor, reinterpret_cast<const sockaddr*>(&storage), length) == 0) {
+        Connecting = true;
+        Post(&TAsyncSocket::FinishConnect);
+        return;
+    }
+    // Interrupted, the connection still completes in the background, as one in progress does.
+    if (errno != EINPROGRESS && errno != EINTR) {
+        const int error = errno;
+        CloseDescriptor();
+        PostConnected(error);
+        return;
+    }
+    Connecting = true;
+    WriteNotifier.setEnabled(true);
 }
 
-void TAsyncSocket::SocketConnected() {
-    if (Closing || !Connecting)
+void TAsyncSocket::FinishConnect() {
+    if (!Connecting || Descriptor < 0)
         return;
     Connecting = false;
+    WriteNotifier.setEnabled(false);
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(Descriptor, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
+        error = errno;
+    if (error != 0) {
+        CloseDescriptor();
+        Q_EMIT OnConnected(ErrorNumber(error), Describe(error));
+        return;
+    }
+    ReadNotifier.setEnabled(true);
+    if (!Outgoing.isEmpty() && Flush())
+        Post(&TAsyncSocket::OnDataSent);
     Q_EMIT OnConnected(NetError::None, QString());
 }
 
-void TAsyncSocket::SocketReadyRead() {
-    if (!Closing && !Connecting)
-        Q_EMIT OnDataAvailable();
+void TAsyncSocket::Send(QByteArrayView data) {
+    if (Descriptor < 0 || Ended || SendError != 0 || data.isEmpty())
+        return;
+    Outgoing.append(data.data(), data.size());
+    // Whoever sends is still in its own call: the notice that all went out waits for the event loop.
+    if (!Connecting && Flush())
+        Post(&TAsyncSocket::OnDataSent);
 }
 
-void TAsyncSocket::SocketBytesWritten() {
-    if (!Closing && Socket.bytesToWrite() == 0)
+bool TAsyncSocket::Flush() {
+    while (OutgoingSent < Outgoing.size()) {
+        const ssize_t written = ::send(Descriptor, Outgoing.constData() + OutgoingSent,
+                                       size_t(Outgoing.size() - OutgoingSent), MSG_NOSIGNAL);
+        if (written > 0) {
+            OutgoingSent += written;
+            continue;
+        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            WriteNotifier.setEnabled(true);
+            return false;
+        }
+        // The peer is gone; what it sent before may still be waiting to be read, so the end shows on reading.
+        SendError = written < 0 ? errno : EPIPE;
+        Outgoing.clear();
+        OutgoingSent = 0;
+        WriteNotifier.setEnabled(false);
+        Post(&TAsyncSocket::OnDataAvailable);
+        return false;
+    }
+    Outgoing.clear();
+    OutgoingSent = 0;
+    WriteNotifier.setEnabled(false);
+    return true;
+}
+
+void TAsyncSocket::Writable() {
+    if (Connecting) {
+        FinishConnect();
+        return;
+    }
+    if (Descriptor >= 0 && Flush())
         Q_EMIT OnDataSent();
 }
 
-void TAsyncSocket::SocketError(QAbstractSocket::SocketError error) {
-    if (Closing)
-        return;
-    const QString description = Socket.errorString();
-    if (Connecting) {
-        Connecting = false;
-        Q_EMIT OnConnected(ErrorNumber(error, description), description);
-        return;
-    }
-    // The peer closing its end is the normal end of a reply; anything else breaks it.
-    if (error != QAbstractSocket::RemoteHostClosedError) {
-        BrokenError = ErrorNumber(error, description);
-        BrokenDescription = description;
+void TAsyncSocket::Readable() {
+    // Quiet until the owner has read what is there; level-triggered notices would otherwise repeat without end.
+    ReadNotifier.setEnabled(false);
+    Q_EMIT OnDataAvailable();
+}
+
+qint64 TAsyncSocket::Receive(char* buffer, qint64 maxLength) {
+    if (Ended || Descriptor < 0)
+        return -1;
+    if (Connecting)
+        return 0;
+    for (;;) {
+        const ssize_t length = ::recv(Descriptor, buffer, size_t(maxLength), 0);
+        if (length > 0)
+            return length;
+        if (length == 0) {
+            End(SendError);
+            return -1;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            ReadNotifier.setEnabled(true);
+            return 0;
+        }
+        End(errno);
+        return -1;
     }
 }
 
-void TAsyncSocket::SocketDisconnected() {
-    if (Closing)
-        return;
-    const quint64 serial = ConnectionSerial;
-    DrainUnread();
-    if (serial != ConnectionSerial)
-        return; // a reader closed it or opened the next connection meanwhile; that one is not closed
-    const quint16 error = BrokenError;
-    const QString description = BrokenDescription;
-    BrokenError = 0;
-    BrokenDescription.clear();
-    Q_EMIT OnClosed(error, description);
+void TAsyncSocket::End(int systemError) {
+    Ended = true;
+    FinalError = systemError == 0 ? NetError::None : ErrorNumber(systemError);
+    FinalDescription = systemError == 0 ? QString() : Describe(systemError);
+    CloseDescriptor();
 }
 
-void TAsyncSocket::DrainUnread() {
-    qint64 unread = Socket.bytesAvailable();
-    while (unread > 0) {
-        Q_EMIT OnDataAvailable();
-        const qint64 left = Socket.bytesAvailable();
-        if (left >= unread)
-            break; // nobody is reading any more
-        unread = left;
+void TAsyncSocket::Close() {
+    ++ConnectionSerial;
+    CloseDescriptor();
+    Outgoing.clear();
+    OutgoingSent = 0;
+    Connecting = false;
+    Ended = false;
+    SendError = 0;
+    FinalError = NetError::None;
+    FinalDescription.clear();
+}
+
+void TAsyncSocket::CloseDescriptor() {
+    ReadNotifier.setEnabled(false);
+    WriteNotifier.setEnabled(false);
+    if (Descriptor < 0)
+        return;
+    ::close(Descriptor);
+    Descriptor = -1;
+}
+
+void TAsyncSocket::Post(void (TAsyncSocket::*notice)()) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, notice, serial = ConnectionSerial] {
+            if (serial == ConnectionSerial)
+                (this->*notice)();
+        },
+        Qt::QueuedConnection);
+}
+
+void TAsyncSocket::PostConnected(int systemError) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, systemError, serial = ConnectionSerial] {
+            if (serial == ConnectionSerial)
+                Q_EMIT OnConnected(ErrorNumber(systemError), Describe(systemError));
+        },
+        Qt::QueuedConnection);
+}
+
+quint16 TAsyncSocket::ErrorNumber(int systemError) {
+    switch (systemError) {
+    case 0:
+        return NetError::None;
+    case ECONNREFUSED:
+        return NetError::Refused;
+    case ECONNRESET:
+    case EPIPE:
+        return NetError::ConnectionReset;
+    case ETIMEDOUT:
+        return NetError::TimedOut;
+    case ENETUNREACH:
+        return NetError::NetworkUnreachable;
+    case EHOSTUNREACH:
+        return NetError::HostUnreachable;
+    default:
+        return NetError::OtherFailure;
     }
 }

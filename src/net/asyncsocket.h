@@ -1,14 +1,20 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QObject>
-#include <QTcpSocket>
+#include <QSocketNotifier>
+#include <QString>
 
 // The asynchronous socket beneath the HTTP client: name lookup, non-blocking connect, buffered send, receive and
-// close. Every notice arrives on the thread that owns the socket (the GUI thread), out of its event loop. Errors are
-// given as Windows Sockets numbers (see neterror.h) with a short description.
+// close. Every notice arrives on the thread that owns the socket (the GUI thread), out of its event loop, never from
+// inside a call of the owner. Errors are given as Windows Sockets numbers (see neterror.h) with a short description.
+//
+// Nothing is read until the owner asks: what the owner does not take stays with the kernel, whose window holds the
+// sender back, so no handler that blocks or pumps events can make the process hold more. The socket is a plain
+// descriptor rather than a QTcpSocket because the latter reports a reset connection as an orderly close.
 class TAsyncSocket : public QObject {
     Q_OBJECT
 
@@ -22,38 +28,51 @@ public:
     bool LookupRunning() const { return LookupId >= 0; }
     QHostAddress LookupResult() const { return Address; }
 
+    // OnConnected follows, with 0 or the error that kept the connection from opening.
     void Connect(const QHostAddress& address, quint16 port);
+    // Queues the bytes and writes what the kernel takes; OnDataSent follows once everything queued is written.
     void Send(QByteArrayView data);
+    // Reads what has arrived, at most maxLength bytes. Returns the count; 0 when nothing is there yet (OnDataAvailable
+    // follows when more comes); -1 once the connection has ended, EndError telling how (0: the peer closed it).
     qint64 Receive(char* buffer, qint64 maxLength);
-    bool IsOpen() const;
-    // Drops the connection at once, unsent and unread data included. No OnClosed follows: whoever closes knows.
+    quint16 EndError() const { return FinalError; }
+    QString EndDescription() const { return FinalDescription; }
+    bool IsOpen() const { return Descriptor >= 0; }
+    // Drops the connection at once, unsent and unread data included. No notice of it follows.
     void Close();
 
-    static quint16 ErrorNumber(QAbstractSocket::SocketError error, const QString& description);
+    static quint16 ErrorNumber(int systemError);
 
 Q_SIGNALS:
     void OnLookupDone(quint16 error);
     void OnConnected(quint16 error, const QString& description);
+    // Something can be read, or the end can be learnt, through Receive. Fires once until a Receive finds nothing.
     void OnDataAvailable();
     void OnDataSent();
-    // The peer closed the connection or it broke. Every unread byte has been offered through OnDataAvailable first.
-    void OnClosed(quint16 error, const QString& description);
 
 private:
     void HostFound(const QHostInfo& info);
-    void SocketConnected();
-    void SocketReadyRead();
-    void SocketBytesWritten();
-    void SocketDisconnected();
-    void SocketError(QAbstractSocket::SocketError error);
-    void DrainUnread();
+    void Readable();
+    void Writable();
+    void FinishConnect();
+    bool Flush();
+    void End(int systemError);
+    void CloseDescriptor();
+    // Emits the notice from the event loop, unless the connection changed meanwhile.
+    void Post(void (TAsyncSocket::*notice)());
+    void PostConnected(int systemError);
 
-    QTcpSocket Socket;
+    int Descriptor = -1;
+    QSocketNotifier ReadNotifier{QSocketNotifier::Read};
+    QSocketNotifier WriteNotifier{QSocketNotifier::Write};
     QHostAddress Address;
     int LookupId = -1;
     bool Connecting = false;
-    bool Closing = false;
+    bool Ended = false;
+    int SendError = 0; // a write failed: nothing more goes out, and the end reports it
+    quint16 FinalError = 0;
+    QString FinalDescription;
+    QByteArray Outgoing;
+    qsizetype OutgoingSent = 0;
     quint64 ConnectionSerial = 0; // changes with every Connect and Close
-    quint16 BrokenError = 0;
-    QString BrokenDescription;
 };

@@ -61,15 +61,15 @@ QString WithErrorNumber(const QString& description, quint16 error) {
 THttpClient::THttpClient(QObject* parent)
     : QObject(parent)
     , Reader(*this)
-    , ReadBuffer(64 * 1024, Qt::Uninitialized)
-    , SendBuffer(SendChunkSize, Qt::Uninitialized) {
+    , ReadBuffer(ReadChunkSize, Qt::Uninitialized) {
     IdleTimer.setSingleShot(true);
+    DeadlineTimer.setSingleShot(true);
     connect(&IdleTimer, &QTimer::timeout, this, &THttpClient::IdleTimeout);
+    connect(&DeadlineTimer, &QTimer::timeout, this, &THttpClient::DeadlinePassed);
     connect(&Socket, &TAsyncSocket::OnLookupDone, this, &THttpClient::LookupDone);
     connect(&Socket, &TAsyncSocket::OnConnected, this, &THttpClient::SocketConnected);
     connect(&Socket, &TAsyncSocket::OnDataAvailable, this, &THttpClient::SocketDataAvailable);
     connect(&Socket, &TAsyncSocket::OnDataSent, this, &THttpClient::SocketDataSent);
-    connect(&Socket, &TAsyncSocket::OnClosed, this, &THttpClient::SocketClosed);
 }
 
 THttpClient::~THttpClient() = default;
@@ -82,21 +82,27 @@ void THttpClient::StartRequest(THttpRequest kind) {
 
     Socket.Close();
     Reader.Reset();
+    Arrived.clear();
     Kind = kind;
     DoneError = NetError::None;
-    ++Serial;
+    const quint64 serial = ++Serial;
     Ended = false;
-    ClosePending = false;
+    Relocating = false;
+    ContinueQueued = false;
+    EndOfInput = false;
     BodySent = true; // until a POST begins its body
     Relocations = 0;
     Status = 0;
     Reason.clear();
     Received = 0;
     Sent = 0;
+    DocChunks = 0;
     CurrentLocation = URL;
     PostStart = PostBody ? PostBody->pos() : 0;
+    if (RequestDeadlineMs > 0)
+        DeadlineTimer.start(RequestDeadlineMs);
     SetState(THttpState::NotConnected);
-    if (CurrentState != THttpState::NotConnected)
+    if (!Same(serial) || CurrentState != THttpState::NotConnected)
         return;
     if (PrepareTarget(URL))
         BeginLookup();
@@ -155,8 +161,9 @@ bool THttpClient::PrepareTarget(const QString& url) {
 }
 
 void THttpClient::BeginLookup() {
+    const quint64 serial = Serial;
     SetState(THttpState::DnsLookup);
-    if (CurrentState != THttpState::DnsLookup)
+    if (!Same(serial) || CurrentState != THttpState::DnsLookup)
         return;
     RestartIdleTimer();
     if (ConnectHost.isEmpty()) {
@@ -173,8 +180,9 @@ void THttpClient::LookupDone(quint16 error) {
         Fail(error, QStringLiteral("can't resolve hostname to IP address"));
         return;
     }
+    const quint64 serial = Serial;
     SetState(THttpState::DnsLookupDone);
-    if (CurrentState != THttpState::DnsLookupDone)
+    if (!Same(serial) || CurrentState != THttpState::DnsLookupDone)
         return;
     bool valid = false;
     const uint port = ConnectPort.toUInt(&valid);
@@ -196,53 +204,67 @@ void THttpClient::SocketConnected(quint16 error, const QString& description) {
         Fail(error, WithErrorNumber(description, error));
         return;
     }
+    const quint64 serial = Serial;
     RestartIdleTimer();
     SetState(THttpState::Connected);
-    if (CurrentState != THttpState::Connected)
+    if (!Same(serial) || CurrentState != THttpState::Connected)
         return;
     Q_EMIT OnSessionConnected();
-    if (CurrentState != THttpState::Connected)
+    if (!Same(serial) || CurrentState != THttpState::Connected)
         return;
     SetState(THttpState::WaitingHeader);
-    if (CurrentState != THttpState::WaitingHeader)
+    if (!Same(serial) || CurrentState != THttpState::WaitingHeader)
         return;
-    SendRequestHeader();
-    if (Kind == THttpRequest::Post && !Ended) {
-        BodySent = false;
-        Q_EMIT OnSendBegin();
+    // Whatever the server sent meanwhile is read from the event loop, never inside this call.
+    QueueContinue(serial);
+    SendRequestHeader(serial);
+    if (!Same(serial) || Kind != THttpRequest::Post)
+        return;
+    BodySent = false;
+    Q_EMIT OnSendBegin();
+    if (Same(serial))
         SendNextBodyChunk();
-    }
 }
 
-void THttpClient::SendRequestHeader() {
+void THttpClient::SendRequestHeader(quint64 serial) {
     AcceptRanges.clear();
     Q_EMIT OnRequestHeaderBegin();
+    if (!Same(serial))
+        return;
+    const QList<QByteArray> lines = HeaderLines;
     QByteArray header;
-    for (qsizetype i = 0; i < HeaderLines.size(); ++i) {
-        if (i == HeaderLines.size() - 1)
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i == lines.size() - 1) {
             Q_EMIT OnRequestHeaderEnd();
-        Q_EMIT OnCommand(HeaderLines.at(i));
-        header += HeaderLines.at(i) + "\r\n";
+            if (!Same(serial))
+                return;
+        }
+        Q_EMIT OnCommand(lines.at(i));
+        if (!Same(serial))
+            return;
+        header += lines.at(i) + "\r\n";
     }
     ContentRangeBegin.clear();
     ContentRangeEnd.clear();
-    if (!Ended)
-        Socket.Send(header);
+    Socket.Send(header);
 }
 
 void THttpClient::SendNextBodyChunk() {
     if (BodySent || Ended)
         return;
-    const qint64 length = PostBody ? PostBody->read(SendBuffer.data(), SendChunkSize) : 0;
+    const quint64 serial = Serial;
+    QByteArray chunk(SendChunkSize, Qt::Uninitialized);
+    const qint64 length = PostBody ? PostBody->read(chunk.data(), SendChunkSize) : 0;
     if (length <= 0) {
         BodySent = true;
         Q_EMIT OnSendEnd();
         return;
     }
+    chunk.truncate(length);
     Sent += length;
-    Q_EMIT OnSendData(SendBuffer.constData(), int(length));
-    if (!Ended)
-        Socket.Send(QByteArrayView(SendBuffer.constData(), length));
+    Q_EMIT OnSendData(chunk.constData(), int(length));
+    if (Same(serial))
+        Socket.Send(chunk);
 }
 
 void THttpClient::SocketDataSent() {
@@ -255,51 +277,112 @@ void THttpClient::SocketDataSent() {
 }
 
 void THttpClient::SocketDataAvailable() {
-    // A handler that pumps events may let the socket report more data; the loop below reads it on return.
-    if (Reading)
-        return;
-    Reading = true;
-    while (!Ended && Reader.CurrentPhase() != THttpReplyReader::TPhase::Stopped) {
+    Deliver(Serial);
+}
+
+void THttpClient::Deliver(quint64 serial) {
+    // Reads only while the reader has handed on everything before, so at most one read is held at a time; the rest
+    // waits in the kernel, which holds the server back.
+    while (Same(serial) && !Relocating &&
+           (CurrentState == THttpState::WaitingHeader || CurrentState == THttpState::WaitingBody)) {
+        if (!Arrived.isEmpty()) {
+            const TReplyEvent event = Arrived.takeFirst();
+            QueueContinue(serial);
+            Fire(event, serial);
+            continue;
+        }
+        if (EndOfInput) {
+            InputEnded();
+            return;
+        }
         const qint64 length = Socket.Receive(ReadBuffer.data(), ReadBuffer.size());
-        if (length <= 0)
-            break;
+        if (length == 0)
+            return; // the socket tells when more has come
+        if (length < 0) {
+            EndOfInput = true;
+            Reader.Finish();
+            continue;
+        }
         RestartIdleTimer();
         const THttpReplyReader::TVerdict verdict = Reader.Feed(ReadBuffer.constData(), length);
         if (verdict != THttpReplyReader::TVerdict::Continue) {
-            HandleVerdict(verdict);
-            break;
+            TReplyEvent event{TReplyEvent::TKind::Verdict};
+            event.Verdict = verdict;
+            Arrived.append(event);
         }
     }
-    Reading = false;
-    if (ClosePending) {
-        ClosePending = false;
-        HandleClose();
+}
+
+void THttpClient::QueueContinue(quint64 serial) {
+    // A handler that pumps the event loop (waiting for this very client, say) lets the delivery go on from there.
+    if (ContinueQueued)
+        return;
+    ContinueQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial] {
+            if (serial != Serial)
+                return;
+            ContinueQueued = false;
+            Deliver(serial);
+        },
+        Qt::QueuedConnection);
+}
+
+void THttpClient::Fire(const TReplyEvent& event, quint64 serial) {
+    using TKind = TReplyEvent::TKind;
+    switch (event.Kind) {
+    case TKind::HeaderBegin:
+        Q_EMIT OnHeaderBegin();
+        break;
+    case TKind::HeaderLine:
+        if (event.Status != 0) {
+            Status = event.Status;
+            Reason = event.Text;
+        }
+        if (!Reader.Header().AcceptRanges.isEmpty())
+            AcceptRanges = Reader.Header().AcceptRanges;
+        Q_EMIT OnHeaderData();
+        break;
+    case TKind::Cookie: {
+        bool accept = true;
+        Q_EMIT OnCookie(event.Text, accept);
+        break;
+    }
+    case TKind::BodyState:
+        if (Reader.Header().ContentType == QLatin1String("text/html") &&
+            Document.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
+            Document = Document.chopped(3) + QLatin1String("htm");
+        SetState(THttpState::WaitingBody);
+        break;
+    case TKind::HeaderEnd:
+        Q_EMIT OnHeaderEnd();
+        break;
+    case TKind::DocBegin:
+        Q_EMIT OnDocBegin();
+        break;
+    case TKind::Body:
+        Received += event.Data.size();
+        Q_EMIT OnDocData(event.Data.constData(), int(event.Data.size()));
+        break;
+    case TKind::Verdict:
+        if (Same(serial))
+            HandleVerdict(event.Verdict);
+        break;
     }
 }
 
-void THttpClient::SocketClosed(quint16 error, const QString& description) {
-    PendingCloseError = error;
-    PendingCloseDescription = description;
-    if (Reading) {
-        ClosePending = true;
+void THttpClient::InputEnded() {
+    const quint16 error = Socket.EndError();
+    if (error != NetError::None) {
+        Fail(error, WithErrorNumber(Socket.EndDescription(), error));
         return;
     }
-    HandleClose();
-}
-
-void THttpClient::HandleClose() {
-    if (Ended || CurrentState == THttpState::Ready || CurrentState == THttpState::Aborting)
+    if (Reader.CurrentPhase() == THttpReplyReader::TPhase::Header) {
+        Fail(NetError::NoReply, QStringLiteral("the server closed the connection before its reply header ended"));
         return;
-    if (PendingCloseError != NetError::None && DoneError == NetError::None) {
-        DoneError = PendingCloseError;
-        Status = 404;
-        Reason = WithErrorNumber(PendingCloseDescription, PendingCloseError);
     }
-    PendingCloseError = NetError::None;
-    Reader.Finish();
-    if (Reader.RelocationPending() && Reader.CurrentPhase() == THttpReplyReader::TPhase::Stopped)
-        return; // the relocation restarts the request
-    EndConnection();
+    EndConnection(true);
 }
 
 void THttpClient::HandleVerdict(THttpReplyReader::TVerdict verdict) {
@@ -310,19 +393,29 @@ void THttpClient::HandleVerdict(THttpReplyReader::TVerdict verdict) {
         if (Reader.RelocationPending()) {
             FollowRelocation();
         } else {
+            // An error status: the client ends the reply itself, so whatever followed is no document.
             Socket.Close();
-            EndConnection();
+            EndConnection(false);
         }
         break;
     case THttpReplyReader::TVerdict::LineTooLong:
         Fail(NetError::LineTooLong, QStringLiteral("HTTP line too long"));
-        if (ErrorReport)
-            ErrorReport(QStringLiteral("HTTP line too long"));
+        QueueReport(QStringLiteral("HTTP line too long"));
         break;
     case THttpReplyReader::TVerdict::HeaderTooLarge:
         Fail(NetError::HeaderTooLarge, QStringLiteral("HTTP header too large"));
         break;
     }
+}
+
+void THttpClient::QueueReport(const QString& text) {
+    QMetaObject::invokeMethod(
+        this,
+        [text] {
+            if (ErrorReport)
+                ErrorReport(text);
+        },
+        Qt::QueuedConnection);
 }
 
 void THttpClient::FollowRelocation() {
@@ -347,22 +440,27 @@ void THttpClient::FollowRelocation() {
         return;
     }
     CurrentLocation = next;
+    Relocating = true;
     Socket.Close();
     QMetaObject::invokeMethod(
         this, [this, serial = Serial] { Restart(serial); }, Qt::QueuedConnection);
 }
 
 void THttpClient::Restart(quint64 serial) {
-    if (serial != Serial || Ended || CurrentState == THttpState::Ready || CurrentState == THttpState::Aborting)
+    if (!Same(serial) || !Relocating || CurrentState == THttpState::Ready || CurrentState == THttpState::Aborting)
         return;
     Q_EMIT OnLocationChange();
-    if (serial != Serial || Ended || CurrentState == THttpState::Aborting || CurrentState == THttpState::Ready)
+    if (!Same(serial) || CurrentState == THttpState::Aborting || CurrentState == THttpState::Ready)
         return;
+    Relocating = false;
     Reader.Reset();
+    Arrived.clear();
+    EndOfInput = false;
     Status = 0;
     Reason.clear();
     Received = 0;
     Sent = 0;
+    DocChunks = 0;
     BodySent = true;
     if (PostBody && Kind == THttpRequest::Post)
         PostBody->seek(PostStart);
@@ -376,6 +474,14 @@ void THttpClient::IdleTimeout() {
     Fail(NetError::TimedOut, WithErrorNumber(QStringLiteral("connection timed out"), NetError::TimedOut));
 }
 
+void THttpClient::DeadlinePassed() {
+    if (Ended || CurrentState == THttpState::Ready || CurrentState == THttpState::Aborting)
+        return;
+    Fail(NetError::TimedOut,
+         WithErrorNumber(QStringLiteral("the request ran longer than %1 s").arg(RequestDeadlineMs / 1000.0),
+                         NetError::TimedOut));
+}
+
 void THttpClient::Fail(quint16 error, const QString& reason) {
     DoneError = error;
     Status = 404;
@@ -383,19 +489,22 @@ void THttpClient::Fail(quint16 error, const QString& reason) {
     Socket.CancelLookup();
     Socket.Close();
     Reader.Stop();
-    EndConnection();
+    EndConnection(false);
 }
 
-void THttpClient::EndConnection() {
+void THttpClient::EndConnection(bool wholeDocument) {
     if (Ended)
         return;
     Ended = true;
+    Relocating = false;
     IdleTimer.stop();
+    DeadlineTimer.stop();
     Reader.Stop();
+    Arrived.clear();
     // Queued before OnDocEnd fires: a handler that starts the next request must not have it declared ready.
     QMetaObject::invokeMethod(
         this, [this, serial = Serial] { SetReady(serial); }, Qt::QueuedConnection);
-    if (Reader.BodyChunkCount() > 0)
+    if (wholeDocument && DocChunks > 0)
         Q_EMIT OnDocEnd();
 }
 
@@ -410,6 +519,7 @@ void THttpClient::SetState(THttpState state) {
     CurrentState = state;
     if (state == THttpState::Ready) {
         IdleTimer.stop();
+        DeadlineTimer.stop();
         QMetaObject::invokeMethod(
             this, [this, kind = Kind, error = DoneError] { Q_EMIT OnRequestDone(kind, error); }, Qt::QueuedConnection);
     }
@@ -423,14 +533,18 @@ void THttpClient::AbortRequest() {
     }
     if (CurrentState == THttpState::Aborting)
         return;
-    SetState(THttpState::Aborting);
+    // The request is ended before anything fires, so a handler of the state change below that waits for Ready
+    // gets it, and one that starts the next request finds nothing of this one left to touch it.
+    const quint64 serial = Serial;
     Socket.CancelLookup();
+    Socket.Close();
     Status = 404;
     Reason = QStringLiteral("Connection aborted on request");
     DoneError = NetError::Aborted;
-    Socket.Close();
-    Reader.Stop();
-    EndConnection();
+    EndConnection(false);
+    SetState(THttpState::Aborting);
+    if (serial != Serial || CurrentState != THttpState::Aborting)
+        return;
     SetState(THttpState::Ready);
 }
 
@@ -439,46 +553,36 @@ void THttpClient::RestartIdleTimer() {
         IdleTimer.start(IdleTimeoutMs);
 }
 
+// The reader runs no handler of ours directly: what it finds is queued and fired one event at a time.
 void THttpClient::ReplyHeaderBegin() {
-    Q_EMIT OnHeaderBegin();
+    Arrived.append(TReplyEvent{TReplyEvent::TKind::HeaderBegin});
 }
 
 void THttpClient::ReplyHeaderLine() {
-    const THttpReplyHeader& header = Reader.Header();
-    if (header.StatusCode != 0) {
-        Status = header.StatusCode;
-        Reason = header.ReasonPhrase;
-    }
-    if (!header.AcceptRanges.isEmpty())
-        AcceptRanges = header.AcceptRanges;
-    Q_EMIT OnHeaderData();
+    TReplyEvent event{TReplyEvent::TKind::HeaderLine};
+    event.Status = Reader.Header().StatusCode;
+    event.Text = Reader.Header().ReasonPhrase;
+    Arrived.append(event);
 }
 
 void THttpClient::ReplyCookie(const QString& value) {
-    bool accept = true;
-    Q_EMIT OnCookie(value, accept);
+    TReplyEvent event{TReplyEvent::TKind::Cookie};
+    event.Text = value;
+    Arrived.append(event);
 }
 
 void THttpClient::ReplyHeaderEnd() {
-    if (!Reader.RelocationPending()) {
-        if (Reader.Header().ContentType == QLatin1String("text/html") &&
-            Document.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
-            Document = Document.chopped(3) + QLatin1String("htm");
-        SetState(THttpState::WaitingBody);
-        if (CurrentState != THttpState::WaitingBody)
-            return;
-    }
-    Q_EMIT OnHeaderEnd();
+    if (!Reader.RelocationPending())
+        Arrived.append(TReplyEvent{TReplyEvent::TKind::BodyState});
+    Arrived.append(TReplyEvent{TReplyEvent::TKind::HeaderEnd});
 }
 
 void THttpClient::ReplyBody(const char* data, qsizetype length) {
-    if (Reader.BodyChunkCount() == 1) {
-        Q_EMIT OnDocBegin();
-        if (Ended)
-            return;
-    }
-    Received += length;
-    Q_EMIT OnDocData(data, int(length));
+    if (++DocChunks == 1)
+        Arrived.append(TReplyEvent{TReplyEvent::TKind::DocBegin});
+    TReplyEvent event{TReplyEvent::TKind::Body};
+    event.Data = QByteArray(data, length);
+    Arrived.append(event);
 }
 
 void WaitUntilReady(THttpClient& client) {

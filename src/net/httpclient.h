@@ -34,6 +34,13 @@ enum class THttpRequest : quint8 {
 // The non-blocking HTTP/1.0 client: one TCP connection per request, directly or through a proxy. An operation starts
 // a request and returns at once; lookup, connection, sending and the reply happen in handlers out of the event loop,
 // and the signals below report them. The last word of every request is OnRequestDone, after State is Ready again.
+//
+// OnDocEnd means that a whole document arrived: the server ended the connection in order after at least one body
+// chunk. A request that fails or is aborted ends without it, with OnRequestDone and its error only.
+//
+// Any handler may start, abort or wait for another request (waiting pumps the event loop). After every event it
+// fires, the client goes on only if the request that fired it is still the current one; a handler that waits lets
+// the rest of the reply follow from inside its wait, in order.
 class THttpClient : public QObject, private THttpReplyHandler {
     Q_OBJECT
 
@@ -65,12 +72,18 @@ public:
     QPointer<QIODevice> PostBody;
     // A request that sees no progress for this long ends with the timed-out error.
     int IdleTimeoutMs = 60000;
+    // A request still running this long after its start ends with the timed-out error, however steadily the
+    // server trickles; 0 means no limit.
+    int RequestDeadlineMs = 5 * 60 * 1000;
 
     static constexpr int MaxRelocations = 20;
     static constexpr qsizetype SendChunkSize = 8193;
+    // The most read from the socket at a time; nothing more is read until the reader has handed it on.
+    static constexpr qsizetype ReadChunkSize = 64 * 1024;
 
     // Where errors that used to escape the reader are shown once ("HTTP line too long"). The program installs its
-    // general error report here; by default the text goes to the log.
+    // general error report here; by default the text goes to the log. It is called from the event loop, never from
+    // inside the client's own handlers, so a report that opens a modal box holds up nothing.
     static std::function<void(const QString&)> ErrorReport;
 
     // Raise EHttpError: "HTTP component is busy" (1) when not Ready, "HTTP component has nothing to post" (2).
@@ -117,25 +130,44 @@ Q_SIGNALS:
     void OnRequestDone(THttpRequest rqType, quint16 error);
 
 private:
+    // One event of the reply, taken from the queue before it fires, so that a handler which pumps the event loop
+    // lets the rest of the reply follow in order, and one that starts another request drops it.
+    struct TReplyEvent {
+        enum class TKind { HeaderBegin, HeaderLine, Cookie, BodyState, HeaderEnd, DocBegin, Body, Verdict };
+        explicit TReplyEvent(TKind kind)
+            : Kind(kind) {}
+        TKind Kind;
+        QByteArray Data; // Body: the chunk
+        int Status = 0;  // HeaderLine: the status so far
+        QString Text;    // HeaderLine: the reason phrase; Cookie: the value
+        THttpReplyReader::TVerdict Verdict = THttpReplyReader::TVerdict::Continue;
+    };
+
+    // True while the request that had this serial is the client's current one and still running.
+    bool Same(quint64 serial) const { return serial == Serial && !Ended; }
     void SetState(THttpState state);
     bool PrepareTarget(const QString& url);
     void BeginLookup();
     void LookupDone(quint16 error);
     void SocketConnected(quint16 error, const QString& description);
-    void SendRequestHeader();
+    void SendRequestHeader(quint64 serial);
     void SendNextBodyChunk();
     void SocketDataSent();
     void SocketDataAvailable();
-    void SocketClosed(quint16 error, const QString& description);
-    void HandleClose();
+    void Deliver(quint64 serial);
+    void QueueContinue(quint64 serial);
+    void Fire(const TReplyEvent& event, quint64 serial);
+    void InputEnded();
     void HandleVerdict(THttpReplyReader::TVerdict verdict);
     void FollowRelocation();
     void Restart(quint64 serial);
     void IdleTimeout();
+    void DeadlinePassed();
     void Fail(quint16 error, const QString& reason);
-    void EndConnection();
+    void EndConnection(bool wholeDocument);
     void SetReady(quint64 serial);
     void RestartIdleTimer();
+    void QueueReport(const QString& text);
 
     void ReplyHeaderBegin() override;
     void ReplyHeaderLine() override;
@@ -146,18 +178,20 @@ private:
     TAsyncSocket Socket;
     THttpReplyReader Reader;
     QTimer IdleTimer;
-    QByteArray ReadBuffer;
-    QByteArray SendBuffer;
+    QTimer DeadlineTimer;
+    QByteArray ReadBuffer; // one read from the socket; the reader copies what it hands on
+    QList<TReplyEvent> Arrived;
 
     THttpState CurrentState = THttpState::Ready;
     THttpRequest Kind = THttpRequest::Get;
-    quint64 Serial = 0; // tells the notices of one request from those of the next
+    quint64 Serial = 0; // tells the notices and events of one request from those of the next
     int Status = 0;
     QString Reason;
     QString CurrentLocation;
     QString Document;
     qint64 Received = 0;
     qint64 Sent = 0;
+    qint64 DocChunks = 0;
     quint16 DoneError = 0;
 
     THttpUrl Target;
@@ -169,10 +203,9 @@ private:
     bool BodySent = false;
     int Relocations = 0;
     bool Ended = false;
-    bool Reading = false;
-    bool ClosePending = false;
-    quint16 PendingCloseError = 0;
-    QString PendingCloseDescription;
+    bool Relocating = false;
+    bool ContinueQueued = false;
+    bool EndOfInput = false; // the socket has said all it will; the events still queued go first
 };
 
 // Pumps the event loop until the client is Ready again. It sleeps while no event arrives, so waiting costs no CPU.

@@ -14,6 +14,8 @@ constexpr quint16 RelocationRefused = 7;
 constexpr quint16 UnsafeRequest = 8;
 // Not the client's own: a caller that ends a request because the reply grew beyond what it may hold.
 constexpr quint16 ReplyTooLarge = 9;
+// The server closed the connection before its reply header ended: no reply at all.
+constexpr quint16 NoReply = 10;
 
 constexpr quint16 OtherFailure = 10050;
 constexpr quint16 NetworkUnreachable = 10051;

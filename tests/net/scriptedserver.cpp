@@ -2,6 +2,7 @@
 
 #include <QTcpSocket>
 #include <QTimer>
+#include <sys/socket.h>
 
 TScriptedServer::TScriptedServer(QObject* parent)
     : QObject(parent) {
@@ -12,6 +13,20 @@ TScriptedServer::TScriptedServer(QObject* parent)
 
 QByteArray TScriptedServer::Url(const QByteArray& path) const {
     return "http://127.0.0.1:" + QByteArray::number(Port()) + path;
+}
+
+void TScriptedServer::ResetAll() {
+    for (QTcpSocket* socket : findChildren<QTcpSocket*>()) {
+        if (socket->state() == QAbstractSocket::ConnectedState)
+            Reset(socket);
+    }
+}
+
+void TScriptedServer::Reset(QTcpSocket* socket) {
+    // A zero linger time makes the close send a reset instead of the orderly end.
+    const linger immediate{1, 0};
+    setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &immediate, sizeof immediate);
+    socket->abort();
 }
 
 void TScriptedServer::Accept() {
@@ -48,12 +63,25 @@ void TScriptedServer::WritePart(QTcpSocket* socket, int connection, int part) {
         return;
     const TReply& reply = Replies.at(qMin(connection, int(Replies.size()) - 1));
     if (part >= reply.Parts.size()) {
-        if (reply.Close)
+        if (reply.Reset)
+            Reset(socket);
+        else if (reply.Close)
             socket->disconnectFromHost();
+        else if (reply.TrickleMs > 0)
+            Trickle(socket, reply.TrickleMs);
         return;
     }
     socket->write(reply.Parts.at(part));
     socket->flush();
     QTimer::singleShot(part + 1 < reply.Parts.size() ? 15 : 5, socket,
                        [this, socket, connection, part] { WritePart(socket, connection, part + 1); });
+}
+
+void TScriptedServer::Trickle(QTcpSocket* socket, int intervalMs) {
+    QTimer::singleShot(intervalMs, socket, [this, socket, intervalMs] {
+        if (socket->state() != QAbstractSocket::ConnectedState)
+            return;
+        socket->write("x");
+        Trickle(socket, intervalMs);
+    });
 }
