@@ -305,9 +305,14 @@ void TMainForm::FormShow() {
 
 void TMainForm::FormCloseQuery() {
     ResetConnection();
-    // No session event may arrive while closing.
-    delete HTTPClient;
-    HTTPClient = nullptr;
+    // No session event may arrive while closing. The client itself goes only once control is back in the event
+    // loop: the close may come while one of its handlers is on the stack (an error box's own event loop inside it),
+    // and that handler must return into a live object.
+    if (HTTPClient) {
+        HTTPClient->disconnect(this);
+        HTTPClient->deleteLater();
+        HTTPClient = nullptr;
+    }
     setEnabled(false);
     if (GoodbyeForm) {
         GoodbyeForm->show();

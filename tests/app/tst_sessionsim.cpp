@@ -9,9 +9,14 @@
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -263,6 +268,48 @@ private Q_SLOTS:
         form.ConnectSpeedButtonClick();
         QTRY_VERIFY_WITH_TIMEOUT(Entries(form).size() == 3 && form.LoggedIn && Fixture->SessionIdle(), NetTimeout);
         QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 2);
+    }
+
+    void closingWhileAnErrorBoxIsOpen_data() {
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("login failure box") << false;
+        QTest::newRow("connection error box") << true;
+    }
+    void closingWhileAnErrorBoxIsOpen() {
+        QFETCH(bool, refused);
+        if (refused) {
+            Fixture->Sim.StopListening();
+        } else {
+            Settings.LoginPassword = QStringLiteral("spatne");
+        }
+        TMainForm& form = *Fixture->Form;
+        const QPointer<THttpClient> client = form.HTTPClient;
+        // A real box with its own event loop, opened from the session client's handler; the window is closed from
+        // inside it, as SIGTERM at logout or "&Konec" in the tray would.
+        TModal::SetTestMode(false);
+        bool boxSeen = false;
+        bool clientAliveAfterClose = false;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                return;
+            }
+            watcher.stop();
+            boxSeen = true;
+            form.close();
+            clientAliveAfterClose = !client.isNull();
+            box->done(QMessageBox::Ok); // in the program, the end of the run ends the box's loop
+        });
+        watcher.start(5);
+        form.ConnectSpeedButtonClick();
+        const bool seen = QTest::qWaitFor([&] { return boxSeen; }, NetTimeout);
+        TModal::SetTestMode(true);
+        QVERIFY(seen);
+        QVERIFY(clientAliveAfterClose);
+        QVERIFY(form.HTTPClient == nullptr);
+        // Once its handler has returned, the client goes.
+        QTRY_VERIFY_WITH_TIMEOUT(client.isNull(), NetTimeout);
     }
 
     void stopButtonStopsTheSession() {
