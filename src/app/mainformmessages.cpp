@@ -29,8 +29,7 @@ void TMainForm::RetrieveInMessages() {
     // Busy from here on: the wait below runs other handlers, which must not start a second retrieval.
     InMsgBusy = true;
     InMsgBuffer.clear();
-    InMsgBytes = 0;
-    InMsgTooLarge = false;
+    InMsgReply.Restart();
     InMsgHTTPClient->Proxy = HTTPClient->Proxy;
     InMsgHTTPClient->ProxyPort = HTTPClient->ProxyPort;
     if (Settings.UsingProxyAuthentization) {
@@ -42,13 +41,17 @@ void TMainForm::RetrieveInMessages() {
     }
 }
 
+void TMainForm::InMsgHTTPClientHeaderEnd() {
+    InMsgReply.HeaderEnded = true;
+}
+
 void TMainForm::InMsgHTTPClientDocData(const char* data, int length) {
-    if (InMsgTooLarge) {
+    if (InMsgReply.TooLarge) {
         return;
     }
-    InMsgBytes += length;
-    if (InMsgBytes > SessionReplyLimit) {
-        InMsgTooLarge = true;
+    InMsgReply.BodyBytes += length;
+    if (InMsgReply.BodyBytes > SessionReplyLimit) {
+        InMsgReply.TooLarge = true;
         InMsgBuffer.clear();
         InMsgHTTPClient->AbortRequest();
         return;
@@ -64,13 +67,20 @@ void TMainForm::InMsgHTTPClientRequestDone(THttpRequest rqType, quint16 error) {
         return; // the end of a retrieval aborted for a newer one
     }
     InMsgBusy = false;
-    if (InMsgTooLarge || (rqType == THttpRequest::Post && error != NetError::None && error != NetError::Aborted)) {
-        // The next list update starts retrieval again; nothing is reported.
-        InMsgBuffer.clear();
-        ResetConnection();
+    if (InMsgReply.TooLarge) {
+        rqType = THttpRequest::Post;
+    }
+    error = InMsgReply.Outcome(error, InMsgHTTPClient->ContentLength());
+    if (error == NetError::None) {
+        StoreInMessage();
         return;
     }
-    StoreInMessage();
+    // Only a whole reply is a message: a cut one stored as complete would move LastMsgId past the rest of it.
+    InMsgBuffer.clear();
+    if (IsTransportFailure(rqType, error)) {
+        // The next list update starts retrieval again; nothing is reported.
+        ResetConnection();
+    }
 }
 
 void TMainForm::StoreInMessage() {

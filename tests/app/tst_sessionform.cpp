@@ -11,6 +11,8 @@
 #include "widgets/modal.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTcpServer>
@@ -67,6 +69,23 @@ public:
     }
 };
 
+// A server that answers every request with the start of a reply and then holds the connection open.
+class THeldReplyServer : public QTcpServer {
+public:
+    explicit THeldReplyServer(const QByteArray& start) {
+        connect(this, &QTcpServer::newConnection, this, [this, start] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, socket, [socket, start] {
+                    if (socket->readAll().contains("akce=")) {
+                        socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + start);
+                    }
+                });
+            }
+        });
+    }
+};
+
 } // namespace
 
 class TestSessionForm : public QObject {
@@ -84,6 +103,19 @@ class TestSessionForm : public QObject {
         Form().InMsgBuffer = reply;
         Form().StoreInMessage();
         QTRY_VERIFY_WITH_TIMEOUT(Fixture->SessionIdle(), NetTimeout);
+    }
+    // The on-line list as text: each entry's nick and its rooms.
+    QStringList EntryLines() {
+        QStringList lines;
+        const TOnlineList& list = Form().OnlineListBox->Entries();
+        for (int index = 0; index < list.Count(); ++index) {
+            QString line = list.NickAt(index);
+            for (const TRoomObject* room = list.DetailsAt(index)->Rooms.get(); room; room = room->Next.get()) {
+                line += QLatin1Char(' ') + room->RoomId;
+            }
+            lines << line;
+        }
+        return lines;
     }
     QStringList StoredValues(const QString& sender) {
         TSysReg& store = SysReg();
@@ -339,6 +371,59 @@ private Q_SLOTS:
         QVERIFY(!Form().LoggedIn); // the session was reset
         QVERIFY(Form().InMsgBuffer.isEmpty());
         QCOMPARE(Form().LastMsgId, QStringLiteral("0"));
+        QVERIFY(TModal::Shown().isEmpty());
+    }
+
+    void refreshCutShortKeepsTheList_data() {
+        QTest::addColumn<bool>("timedOut");
+        QTest::newRow("stopped with the connect button") << false;
+        QTest::newRow("timed out") << true;
+    }
+    void refreshCutShortKeepsTheList() {
+        QFETCH(bool, timedOut);
+        Update(Room("Bob", 1, "7"));
+        const QStringList before = EntryLines();
+        THeldReplyServer service(Room("alice", 2, "1").toLatin1()); // the first record of a longer list
+        QVERIFY(service.listen(QHostAddress::LocalHost));
+        Settings.ProxyPort = service.serverPort();
+        Settings.ReportNetworkErrors = false;
+        Form().SessionKey = QStringLiteral("k3y");
+        Form().LoginPhase = 2;
+        Form().LoggedIn = true;
+        Form().HTTPClient->IdleTimeoutMs = timedOut ? 1000 : 0;
+        QSignalSpy ends(Form().HTTPClient, &THttpClient::OnRequestDone);
+        Form().ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!Form().ReplyBuffer.isEmpty(), NetTimeout);
+        if (!timedOut) {
+            Form().ConnectSpeedButtonClick(); // stop
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 1, NetTimeout);
+        QCOMPARE(EntryLines(), before);
+        QVERIFY(!Form().LoggedIn);
+        QVERIFY(!Form().InMsgBusy); // no retrieval follows a list that never came
+    }
+
+    void retrievalCutShortStoresNothing_data() {
+        QTest::addColumn<bool>("timedOut");
+        QTest::newRow("aborted by a reset of the session") << false;
+        QTest::newRow("timed out") << true;
+    }
+    void retrievalCutShortStoresNothing() {
+        QFETCH(bool, timedOut);
+        THeldReplyServer service("17<20011231235959<alice<Hi th"); // a message cut in its text
+        QVERIFY(service.listen(QHostAddress::LocalHost));
+        Form().HTTPClient->ProxyPort = QString::number(service.serverPort());
+        Form().InMsgHTTPClient->IdleTimeoutMs = timedOut ? 1000 : 0;
+        QSignalSpy ends(Form().InMsgHTTPClient, &THttpClient::OnRequestDone);
+        Form().RetrieveInMessages();
+        QTRY_VERIFY_WITH_TIMEOUT(!Form().InMsgBuffer.isEmpty(), NetTimeout);
+        if (!timedOut) {
+            Form().ResetConnection();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 1, NetTimeout);
+        QCOMPARE(StoredValues(QStringLiteral("alice")), QStringList());
+        QCOMPARE(Form().LastMsgId, QStringLiteral("0"));
+        QVERIFY(!Form().InMsgBusy); // and the chain does not ask again
         QVERIFY(TModal::Shown().isEmpty());
     }
 
