@@ -32,10 +32,10 @@ void TMainForm::RetrieveInMessages() {
     InMsgReply.Restart();
     InMsgHTTPClient->Proxy = HTTPClient->Proxy;
     InMsgHTTPClient->ProxyPort = HTTPClient->ProxyPort;
-    if (Settings.UsingProxyAuthentization) {
-        InMsgHTTPClient->ProxyUsername = HTTPClient->ProxyUsername;
-        InMsgHTTPClient->ProxyPassword = HTTPClient->ProxyPassword;
-    }
+    // Set or cleared every time, as the connect does: credentials once given must not go to a proxy after the
+    // authentication was switched off.
+    InMsgHTTPClient->ProxyUsername = Settings.UsingProxyAuthentization ? HTTPClient->ProxyUsername : QString();
+    InMsgHTTPClient->ProxyPassword = Settings.UsingProxyAuthentization ? HTTPClient->ProxyPassword : QString();
     if (!StartSessionPost(*InMsgHTTPClient, InMsgBody, MessageRequestBody(Settings.LoginName, SessionKey, LastMsgId))) {
         InMsgBusy = false;
     }

@@ -369,6 +369,25 @@ private Q_SLOTS:
         QCOMPARE(Entries(form).size(), 3);
     }
 
+    void switchingProxyAuthenticationOffClearsTheCredentials() {
+        Fixture->Sim.SetProxyAuth(QStringLiteral("proxyuser"), QStringLiteral("tajne"));
+        Settings.UsingProxyAuthentization = true;
+        Settings.ProxyLoginName = QStringLiteral("proxyuser");
+        Settings.ProxyPassword = QStringLiteral("tajne");
+        QVERIFY(LogIn());
+        QVERIFY(!Fixture->Requests(QStringLiteral("zpravy")).last().Header("Proxy-Authorization").isEmpty());
+
+        Fixture->Sim.SetProxyAuth(QString(), QString());
+        Settings.UsingProxyAuthentization = false;
+        TMainForm& form = *Fixture->Form;
+        form.ConnectSpeedButtonClick(); // a refresh, then retrieval
+        QTRY_VERIFY_WITH_TIMEOUT(Fixture->Requests(QStringLiteral("zpravy")).size() == 2 && form.LoggedIn &&
+                                     Fixture->SessionIdle(),
+                                 NetTimeout);
+        QVERIFY(Fixture->Requests(QStringLiteral("lidi")).last().Header("Proxy-Authorization").isEmpty());
+        QVERIFY(Fixture->Requests(QStringLiteral("zpravy")).last().Header("Proxy-Authorization").isEmpty());
+    }
+
     void closingWhileAnErrorBoxIsOpen_data() {
         QTest::addColumn<bool>("refused");
         QTest::newRow("login failure box") << false;
