@@ -144,7 +144,8 @@ QStringList TMainForm::MessageSenderKeys() {
 
 void TMainForm::MarkStoredMessages() {
     HasStoredMessages = false;
-    // Only senders with a key can have messages: looking the keys up once spares a store transaction per entry.
+    // Every entry's key is opened, a missing one created (so each listed nick has its message key); the keys are
+    // looked up once, so that only a missing one is opened for writing.
     const QStringList keyList = MessageSenderKeys();
     const QSet<QString> senderKeys(keyList.cbegin(), keyList.cend());
     TOnlineList& entries = OnlineListBox->Entries();
@@ -152,15 +153,17 @@ void TMainForm::MarkStoredMessages() {
     for (int index = 0; index < entries.Count(); ++index) {
         bool hasMessages = false;
         const QString key = MessagesKeyOf(entries.NickAt(index));
-        if (senderKeys.contains(key.toCaseFolded())) {
+        try {
+            store.CloseKey();
+            if (store.OpenKey(key, !senderKeys.contains(key.toCaseFolded()))) {
+                hasMessages = !store.GetValueNames().isEmpty();
+            }
+            store.CloseKey();
+        } catch (const std::exception&) {
+            hasMessages = false;
             try {
                 store.CloseKey();
-                if (store.OpenKey(key, false)) {
-                    hasMessages = !store.GetValueNames().isEmpty();
-                }
-                store.CloseKey();
             } catch (const std::exception&) {
-                hasMessages = false;
             }
         }
         entries.DetailsAt(index)->HasMessages = hasMessages;

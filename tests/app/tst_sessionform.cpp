@@ -427,6 +427,18 @@ private Q_SLOTS:
         QVERIFY(TModal::Shown().isEmpty());
     }
 
+    void everyListEntryGetsAMessageKey() {
+        Update(Room("alice", 1, "1"));
+        QStringList keys = SysReg().GetKeyPaths();
+        for (QString& key : keys) {
+            key = key.toCaseFolded();
+        }
+        for (const char* nick : {"alice", "Bob", "cyril"}) {
+            QVERIFY2(keys.contains(MessagesKeyOf(QString::fromLatin1(nick)).toCaseFolded()), nick);
+        }
+        QVERIFY(!Form().HasStoredMessages);
+    }
+
     void endlessReplyFailsTheRequest() {
         TEndlessServer endless;
         QVERIFY(endless.listen(QHostAddress::LocalHost));
