@@ -100,7 +100,7 @@ void TMainForm::StoreInMessage() {
     try {
         if (SettingsForm && SettingsForm->UserCheckListBox->IndexOfNick(message->Sender) < 0) {
             // A sender nobody watches becomes a watched user, without announcements.
-            SettingsForm->AddOrUpdateUser(message->Sender, IncomingContactComment, false);
+            SettingsForm->AddOrUpdateUserKeepingEdit(message->Sender, IncomingContactComment, false);
         }
     } catch (const std::exception&) {
         // The list could not be saved; the message is still stored.

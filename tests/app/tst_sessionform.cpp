@@ -439,6 +439,42 @@ private Q_SLOTS:
         QVERIFY(!Form().HasStoredMessages);
     }
 
+    void newSenderKeepsACommentEditInProgress() {
+        TSettingsForm& settings = *Fixture->SettingsForm;
+        settings.show();
+        settings.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&settings));
+        settings.PageControl->setCurrentWidget(settings.UserTabSheet);
+        TUserCheckListBox* list = settings.UserCheckListBox;
+        const QRect bob = list->visualItemRect(list->item(list->IndexOfNick(QStringLiteral("Bob"))));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, bob.center());
+        QCOMPARE(settings.NickEdit->text(), QStringLiteral("Bob"));
+        QTest::mouseClick(settings.CommentEdit->viewport(), Qt::LeftButton, {}, QPoint(4, 4));
+        QTest::keyClick(settings.CommentEdit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(settings.CommentEdit, QStringLiteral("soused od vedle"));
+        QVERIFY(settings.CommentChanged);
+
+        // A message from a sender sorted before Bob arrives: the sender is listed, the edit stays.
+        Store(QStringLiteral("9<20020101120000<Adéla<Ahoj"));
+        QVERIFY(list->IndexOfNick(QStringLiteral("Adéla")) >= 0);
+        QVERIFY(settings.CommentChanged);
+        QCOMPARE(list->currentRow(), list->IndexOfNick(QStringLiteral("Bob")));
+        QCOMPARE(settings.SelectedIndex, list->IndexOfNick(QStringLiteral("Bob")));
+        QCOMPARE(settings.NickEdit->text(), QStringLiteral("Bob"));
+        QCOMPARE(settings.CommentEdit->toPlainText(), QStringLiteral("soused od vedle"));
+
+        // Closing the dialog asks about the edit, and Yes stores it under Bob.
+        TModal::PresetAnswer(QMessageBox::Yes);
+        settings.reject();
+        QCOMPARE(TModal::Shown().size(), 1);
+        QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Byla provedena změna"));
+        TSysReg& store = SysReg();
+        store.CloseKey();
+        store.OpenKey(NickCommentsKey, false);
+        QCOMPARE(store.ReadString(QStringLiteral("Bob")), QStringLiteral("soused od vedle"));
+        store.CloseKey();
+    }
+
     void endlessReplyFailsTheRequest() {
         TEndlessServer endless;
         QVERIFY(endless.listen(QHostAddress::LocalHost));
