@@ -87,6 +87,8 @@ int RunProgram(int argc, char** argv) {
     }
     TApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(false);
+    // The window class, the tray and desktop notifications name the program by it.
+    application.setApplicationName(QStringLiteral("Cvrlik"));
     application.setDesktopFileName(QStringLiteral("cvrlik"));
     InitPictures();
     application.setWindowIcon(PictureIcon(QStringLiteral("cvrlik")));

@@ -1,5 +1,5 @@
-// The real program on a virtual X display under a real window manager (Openbox): what its title bar offers.
-// Skipped where Xvfb or Openbox is missing.
+// The real program on a virtual X display under a real window manager (Openbox): what its title bar offers and the
+// name it gives itself. Skipped where Xvfb or Openbox is missing.
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -147,6 +147,12 @@ private Q_SLOTS:
         QCOMPARE(allowed.contains(Atom(action.constData())), offered);
     }
 
+    void windowClassIsTheApplicationName() {
+        // WM_CLASS holds the instance name and the class name, each ended by a NUL.
+        const QList<QByteArray> names = Property(MainWindow, "WM_CLASS", XCB_ATOM_STRING).split('\0');
+        QVERIFY(names.size() >= 2);
+        QCOMPARE(names.at(1), QByteArray("Cvrlik"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWindowManager)
