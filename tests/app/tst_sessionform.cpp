@@ -393,8 +393,8 @@ private Q_SLOTS:
         Form().HTTPClient->IdleTimeoutMs = timedOut ? 1000 : 0;
         QSignalSpy ends(Form().HTTPClient, &THttpClient::OnRequestDone);
         Form().ConnectSpeedButtonClick();
-        QTRY_VERIFY_WITH_TIMEOUT(!Form().ReplyBuffer.isEmpty(), NetTimeout);
         if (!timedOut) {
+            QTRY_VERIFY_WITH_TIMEOUT(!Form().ReplyBuffer.isEmpty(), NetTimeout);
             Form().ConnectSpeedButtonClick(); // stop
         }
         QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 1, NetTimeout);
@@ -416,8 +416,8 @@ private Q_SLOTS:
         Form().InMsgHTTPClient->IdleTimeoutMs = timedOut ? 1000 : 0;
         QSignalSpy ends(Form().InMsgHTTPClient, &THttpClient::OnRequestDone);
         Form().RetrieveInMessages();
-        QTRY_VERIFY_WITH_TIMEOUT(!Form().InMsgBuffer.isEmpty(), NetTimeout);
         if (!timedOut) {
+            QTRY_VERIFY_WITH_TIMEOUT(!Form().InMsgBuffer.isEmpty(), NetTimeout);
             Form().ResetConnection();
         }
         QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 1, NetTimeout);
