@@ -1,6 +1,7 @@
 #include "app/mainform.h"
 
 #include "app/abouttokickform.h"
+#include "app/closeboxonly.h"
 #include "app/goodbyeform.h"
 #include "app/notifyform.h"
 #include "app/onlinelistbox.h"
@@ -305,9 +306,14 @@ void TMainForm::FormShow() {
 
 void TMainForm::FormCloseQuery() {
     ResetConnection();
-    // No session event may arrive while closing.
-    delete HTTPClient;
-    HTTPClient = nullptr;
+    // No session event may arrive while closing. The client itself goes only once control is back in the event
+    // loop: the close may come while one of its handlers is on the stack (an error box's own event loop inside it),
+    // and that handler must return into a live object.
+    if (HTTPClient) {
+        HTTPClient->disconnect(this);
+        HTTPClient->deleteLater();
+        HTTPClient = nullptr;
+    }
     setEnabled(false);
     if (GoodbyeForm) {
         GoodbyeForm->show();
@@ -364,6 +370,8 @@ bool TMainForm::event(QEvent* event) {
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
+    // Before the window is mapped: minimizing ends the program, so a minimize button would be a trap.
+    AskForCloseBoxOnly(*this);
     QWidget::showEvent(event);
     if (FirstShow) {
         FormShow();

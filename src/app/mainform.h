@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/replyprogress.h"
 #include "net/httpclient.h"
 #include "net/neterror.h"
 #include "session/arrivallist.h"
@@ -100,7 +101,7 @@ public:
     QAction* EndSession = nullptr;
     QList<QIcon> MenuImageList;
     QList<QIcon> MiscImageList;
-    THttpClient* HTTPClient = nullptr;      // login and people requests; destroyed when the window closes
+    THttpClient* HTTPClient = nullptr;      // login and people requests; let go when the window closes
     THttpClient* InMsgHTTPClient = nullptr; // message retrieval
     std::unique_ptr<TNotifyForm> NotifyForm;
     std::unique_ptr<TAboutToKickForm> AboutToKickForm;
@@ -156,11 +157,13 @@ public Q_SLOTS:
 
     // Events of HTTPClient.
     void HTTPClientSessionConnected();
+    void HTTPClientHeaderEnd();
     void HTTPClientDocData(const char* data, int length);
     void HTTPClientDocEnd();
     void HTTPClientStateChange();
     void HTTPClientRequestDone(THttpRequest rqType, quint16 error);
     // Events of InMsgHTTPClient.
+    void InMsgHTTPClientHeaderEnd();
     void InMsgHTTPClientDocData(const char* data, int length);
     void InMsgHTTPClientRequestDone(THttpRequest rqType, quint16 error);
 
@@ -184,10 +187,13 @@ private:
     void FormResize();
     void CreateHttpClients();
     void SendLogin();
-    void SendPeopleRequest();
+    bool SendPeopleRequest();
     // Gives the client a fresh body and the endpoint, waits for the session client and starts the POST.
     bool StartSessionPost(THttpClient& client, QBuffer*& body, const QByteArray& bytes);
-    void AbortSessionRequest();
+    // The whole reply to the login: the session key, or the login failure.
+    void LoginReplyArrived();
+    // The end of a people request; the list is rebuilt only from a whole reply.
+    void PeopleRequestEnded(bool whole);
     void EnterRefreshing();
     qint64 NewArrivalTicks() const;
     void SwitchAlwaysReconnectOff();
@@ -216,14 +222,10 @@ private:
     // a request the session aborted itself, and is passed over.
     int SessionPostsPending = 0;
     int InMsgPostsPending = 0;
-    // Set while the session aborts its own request: the end of body that the abort reports is no complete reply.
-    bool AbortingSession = false;
     // The request on HTTPClient is the login (not a people request).
     bool LoginRequestRunning = false;
-    qint64 ReplyBytes = 0;
-    bool ReplyTooLarge = false;
-    qint64 InMsgBytes = 0;
-    bool InMsgTooLarge = false;
+    TReplyProgress SessionReply;
+    TReplyProgress InMsgReply;
     bool RestoredFully = false;
     // The outer sizes the stored geometry asks for, applied to the client area until the frame is known.
     std::optional<int> PendingOuterWidth;

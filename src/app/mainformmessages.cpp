@@ -29,26 +29,29 @@ void TMainForm::RetrieveInMessages() {
     // Busy from here on: the wait below runs other handlers, which must not start a second retrieval.
     InMsgBusy = true;
     InMsgBuffer.clear();
-    InMsgBytes = 0;
-    InMsgTooLarge = false;
+    InMsgReply.Restart();
     InMsgHTTPClient->Proxy = HTTPClient->Proxy;
     InMsgHTTPClient->ProxyPort = HTTPClient->ProxyPort;
-    if (Settings.UsingProxyAuthentization) {
-        InMsgHTTPClient->ProxyUsername = HTTPClient->ProxyUsername;
-        InMsgHTTPClient->ProxyPassword = HTTPClient->ProxyPassword;
-    }
+    // Set or cleared every time, as the connect does: credentials once given must not go to a proxy after the
+    // authentication was switched off.
+    InMsgHTTPClient->ProxyUsername = Settings.UsingProxyAuthentization ? HTTPClient->ProxyUsername : QString();
+    InMsgHTTPClient->ProxyPassword = Settings.UsingProxyAuthentization ? HTTPClient->ProxyPassword : QString();
     if (!StartSessionPost(*InMsgHTTPClient, InMsgBody, MessageRequestBody(Settings.LoginName, SessionKey, LastMsgId))) {
         InMsgBusy = false;
     }
 }
 
+void TMainForm::InMsgHTTPClientHeaderEnd() {
+    InMsgReply.HeaderEnded = true;
+}
+
 void TMainForm::InMsgHTTPClientDocData(const char* data, int length) {
-    if (InMsgTooLarge) {
+    if (InMsgReply.TooLarge) {
         return;
     }
-    InMsgBytes += length;
-    if (InMsgBytes > SessionReplyLimit) {
-        InMsgTooLarge = true;
+    InMsgReply.BodyBytes += length;
+    if (InMsgReply.BodyBytes > SessionReplyLimit) {
+        InMsgReply.TooLarge = true;
         InMsgBuffer.clear();
         InMsgHTTPClient->AbortRequest();
         return;
@@ -64,13 +67,20 @@ void TMainForm::InMsgHTTPClientRequestDone(THttpRequest rqType, quint16 error) {
         return; // the end of a retrieval aborted for a newer one
     }
     InMsgBusy = false;
-    if (InMsgTooLarge || (rqType == THttpRequest::Post && error != NetError::None && error != NetError::Aborted)) {
-        // The next list update starts retrieval again; nothing is reported.
-        InMsgBuffer.clear();
-        ResetConnection();
+    if (InMsgReply.TooLarge) {
+        rqType = THttpRequest::Post;
+    }
+    error = InMsgReply.Outcome(error, InMsgHTTPClient->ContentLength());
+    if (error == NetError::None) {
+        StoreInMessage();
         return;
     }
-    StoreInMessage();
+    // Only a whole reply is a message: a cut one stored as complete would move LastMsgId past the rest of it.
+    InMsgBuffer.clear();
+    if (IsTransportFailure(rqType, error)) {
+        // The next list update starts retrieval again; nothing is reported.
+        ResetConnection();
+    }
 }
 
 void TMainForm::StoreInMessage() {
@@ -90,7 +100,7 @@ void TMainForm::StoreInMessage() {
     try {
         if (SettingsForm && SettingsForm->UserCheckListBox->IndexOfNick(message->Sender) < 0) {
             // A sender nobody watches becomes a watched user, without announcements.
-            SettingsForm->AddOrUpdateUser(message->Sender, IncomingContactComment, false);
+            SettingsForm->AddOrUpdateUserKeepingEdit(message->Sender, IncomingContactComment, false);
         }
     } catch (const std::exception&) {
         // The list could not be saved; the message is still stored.
@@ -134,7 +144,8 @@ QStringList TMainForm::MessageSenderKeys() {
 
 void TMainForm::MarkStoredMessages() {
     HasStoredMessages = false;
-    // Only senders with a key can have messages: looking the keys up once spares a store transaction per entry.
+    // Every entry's key is opened, a missing one created (so each listed nick has its message key); the keys are
+    // looked up once, so that only a missing one is opened for writing.
     const QStringList keyList = MessageSenderKeys();
     const QSet<QString> senderKeys(keyList.cbegin(), keyList.cend());
     TOnlineList& entries = OnlineListBox->Entries();
@@ -142,15 +153,17 @@ void TMainForm::MarkStoredMessages() {
     for (int index = 0; index < entries.Count(); ++index) {
         bool hasMessages = false;
         const QString key = MessagesKeyOf(entries.NickAt(index));
-        if (senderKeys.contains(key.toCaseFolded())) {
+        try {
+            store.CloseKey();
+            if (store.OpenKey(key, !senderKeys.contains(key.toCaseFolded()))) {
+                hasMessages = !store.GetValueNames().isEmpty();
+            }
+            store.CloseKey();
+        } catch (const std::exception&) {
+            hasMessages = false;
             try {
                 store.CloseKey();
-                if (store.OpenKey(key, false)) {
-                    hasMessages = !store.GetValueNames().isEmpty();
-                }
-                store.CloseKey();
             } catch (const std::exception&) {
-                hasMessages = false;
             }
         }
         entries.DetailsAt(index)->HasMessages = hasMessages;

@@ -37,10 +37,6 @@ const QString LoginFailedText = QStringLiteral(
 const QString LoginFailedCaption = QStringLiteral("Vyskytla se chyba v přihlašování");
 const QString ConnectFailedCaption = QStringLiteral("Chyba připojování");
 
-bool IsTransportFailure(THttpRequest rqType, quint16 error) {
-    return rqType == THttpRequest::Post && error != NetError::None && error != NetError::Aborted;
-}
-
 // Waits until the client is Ready, pumping events. False when the client was destroyed meanwhile (the window is
 // closing).
 bool WaitForReady(const QPointer<THttpClient>& client) {
@@ -55,11 +51,13 @@ bool WaitForReady(const QPointer<THttpClient>& client) {
 void TMainForm::CreateHttpClients() {
     HTTPClient = new THttpClient(this);
     connect(HTTPClient, &THttpClient::OnSessionConnected, this, &TMainForm::HTTPClientSessionConnected);
+    connect(HTTPClient, &THttpClient::OnHeaderEnd, this, &TMainForm::HTTPClientHeaderEnd);
     connect(HTTPClient, &THttpClient::OnDocData, this, &TMainForm::HTTPClientDocData);
     connect(HTTPClient, &THttpClient::OnDocEnd, this, &TMainForm::HTTPClientDocEnd);
     connect(HTTPClient, &THttpClient::OnStateChange, this, &TMainForm::HTTPClientStateChange);
     connect(HTTPClient, &THttpClient::OnRequestDone, this, &TMainForm::HTTPClientRequestDone);
     InMsgHTTPClient = new THttpClient(this);
+    connect(InMsgHTTPClient, &THttpClient::OnHeaderEnd, this, &TMainForm::InMsgHTTPClientHeaderEnd);
     connect(InMsgHTTPClient, &THttpClient::OnDocData, this, &TMainForm::InMsgHTTPClientDocData);
     connect(InMsgHTTPClient, &THttpClient::OnRequestDone, this, &TMainForm::InMsgHTTPClientRequestDone);
     connect(ConnectSpeedButton, &TSpeedButton::clicked, this, &TMainForm::ConnectSpeedButtonClick);
@@ -77,10 +75,9 @@ void TMainForm::Connect() {
     if (!HTTPClient) {
         return; // closing
     }
-    AbortSessionRequest();
+    HTTPClient->AbortRequest();
     ReplyBuffer.clear();
-    ReplyBytes = 0;
-    ReplyTooLarge = false;
+    SessionReply.Restart();
     TickCounter = 0;
     RefreshTimer->stop();
 
@@ -119,13 +116,17 @@ void TMainForm::Connect() {
 void TMainForm::SendLogin() {
     SessionKey.clear();
     LoginRequestRunning = true;
+    ReplyBuffer.clear();
+    SessionReply.Restart();
     StartSessionPost(*HTTPClient, SessionBody, LoginRequestBody(Settings.LoginName, Settings.LoginPassword));
 }
 
-void TMainForm::SendPeopleRequest() {
+bool TMainForm::SendPeopleRequest() {
     LoginRequestRunning = false;
+    ReplyBuffer.clear();
+    SessionReply.Restart();
     const QStringList watched = SettingsForm ? SettingsForm->UserCheckListBox->Nicks() : QStringList();
-    StartSessionPost(*HTTPClient, SessionBody, PeopleRequestBody(Settings.LoginName, SessionKey, watched));
+    return StartSessionPost(*HTTPClient, SessionBody, PeopleRequestBody(Settings.LoginName, SessionKey, watched));
 }
 
 bool TMainForm::StartSessionPost(THttpClient& client, QBuffer*& body, const QByteArray& bytes) {
@@ -151,18 +152,11 @@ bool TMainForm::StartSessionPost(THttpClient& client, QBuffer*& body, const QByt
     return true;
 }
 
-void TMainForm::AbortSessionRequest() {
-    // The abort reports the end of whatever body had arrived; that is no reply to evaluate.
-    AbortingSession = true;
-    HTTPClient->AbortRequest();
-    AbortingSession = false;
-}
-
 void TMainForm::ResetConnection() {
     ConnectSpeedButton->setEnabled(false);
     try {
         if (HTTPClient) {
-            AbortSessionRequest();
+            HTTPClient->AbortRequest();
             if (!WaitForReady(HTTPClient)) {
                 throw std::runtime_error("closing");
             }
@@ -230,16 +224,20 @@ void TMainForm::HTTPClientSessionConnected() {
     Transferring = true;
 }
 
+void TMainForm::HTTPClientHeaderEnd() {
+    SessionReply.HeaderEnded = true;
+}
+
 void TMainForm::HTTPClientDocData(const char* data, int length) {
-    if (ReplyTooLarge) {
+    if (SessionReply.TooLarge) {
         return;
     }
-    ReplyBytes += length;
-    if (ReplyBytes > SessionReplyLimit) {
+    SessionReply.BodyBytes += length;
+    if (SessionReply.BodyBytes > SessionReplyLimit) {
         // A reply that never ends must not eat the memory: drop what came and end the request as failed.
-        ReplyTooLarge = true;
+        SessionReply.TooLarge = true;
         ReplyBuffer = QString();
-        AbortSessionRequest();
+        HTTPClient->AbortRequest();
         return;
     }
     const int progress = ProgressGauge->Progress();
@@ -248,22 +246,54 @@ void TMainForm::HTTPClientDocData(const char* data, int length) {
 }
 
 void TMainForm::HTTPClientDocEnd() {
-    if (AbortingSession || ReplyTooLarge) {
+    // Nothing yet: the end of the body is not yet the end of the request. Whether the reply arrived whole (and not
+    // cut off by a timeout, a reset or an abort) is known at OnRequestDone, where it is evaluated.
+}
+
+void TMainForm::HTTPClientStateChange() {}
+
+void TMainForm::HTTPClientRequestDone(THttpRequest rqType, quint16 error) {
+    SessionPostsPending = qMax(0, SessionPostsPending - 1);
+    if (SessionPostsPending > 0 || !HTTPClient) {
+        return; // the end of a request aborted for a newer one, or the window is closing
+    }
+    if (SessionReply.TooLarge) {
+        rqType = THttpRequest::Post;
+    }
+    error = SessionReply.Outcome(error, HTTPClient->ContentLength());
+    const bool whole = error == NetError::None;
+    if (LoginRequestRunning) {
+        LoginRequestRunning = false;
+        if (whole) {
+            LoginReplyArrived();
+        }
+    } else {
+        if (whole && LoginPhase == 1) {
+            // The first whole people reply completes the login, also an empty one. A stopped, failed or missing
+            // reply leaves the login open: the next connect asks for the list again with the key held.
+            EnterRefreshing();
+        }
+        if (LoginPhase == 2) {
+            PeopleRequestEnded(whole);
+        }
+    }
+    if (IsTransportFailure(rqType, error)) {
+        ReportRequestFailure(error);
+    }
+}
+
+void TMainForm::LoginReplyArrived() {
+    SessionKey = CutSessionKey(ReplyBuffer);
+    if (SessionKey.isEmpty()) {
+        ResetConnection();
+        SwitchAlwaysReconnectOff();
+        // Shown whatever ReportNetworkErrors says: without it the user would never learn why nothing happens.
+        ShowError(LoginFailedText, LoginFailedCaption);
         return;
     }
-    if (LoginPhase == 0) {
-        SessionKey = CutSessionKey(ReplyBuffer);
-        if (!SessionKey.isEmpty()) {
-            ReplyBuffer.clear();
-            LoginPhase = 1;
-        } else {
-            ResetConnection();
-            SwitchAlwaysReconnectOff();
-            // Shown whatever ReportNetworkErrors says: without it the user would never learn why nothing happens.
-            ShowError(LoginFailedText, LoginFailedCaption);
-        }
-    } else if (LoginPhase == 1 && !SessionKey.isEmpty()) {
-        EnterRefreshing();
+    LoginPhase = 1;
+    if (!SendPeopleRequest()) {
+        ResetConnection();
     }
 }
 
@@ -274,36 +304,16 @@ void TMainForm::EnterRefreshing() {
     LoginPhase = 2;
 }
 
-void TMainForm::HTTPClientStateChange() {}
-
-void TMainForm::HTTPClientRequestDone(THttpRequest rqType, quint16 error) {
-    SessionPostsPending = qMax(0, SessionPostsPending - 1);
-    if (SessionPostsPending > 0) {
-        return; // the end of a request aborted for a newer one
-    }
-    if (ReplyTooLarge) {
-        rqType = THttpRequest::Post;
-        error = ReplyTooLargeError;
-    }
-    if (LoginPhase == 1 && !LoginRequestRunning) {
-        // The first people reply came without a body, so its end of body never moved the login on. Asking again
-        // would repeat the request without end; the login is complete with an empty reply instead.
-        EnterRefreshing();
-    }
-    if (LoginPhase == 1) {
-        SendPeopleRequest();
-    } else if (LoginPhase == 2) {
+void TMainForm::PeopleRequestEnded(bool whole) {
+    if (whole) {
         UpdateOnlineList();
         if (Transferring) {
             LoggedIn = true;
         }
-        Transferring = false;
-        ProgressGauge->SetProgress(ProgressGauge->MinValue());
-        RefreshTimer->start();
     }
-    if (IsTransportFailure(rqType, error)) {
-        ReportRequestFailure(error);
-    }
+    Transferring = false;
+    ProgressGauge->SetProgress(ProgressGauge->MinValue());
+    RefreshTimer->start();
 }
 
 void TMainForm::RefreshTimerTimer() {

@@ -27,10 +27,8 @@ void RunWindows(TApplication& application) {
     TGoodbyeForm goodbyeForm;
     mainForm.SetGoodbyeForm(&goodbyeForm);
 
-    QObject::connect(&mainForm, &TMainForm::FormClosed, &application, &QCoreApplication::quit);
-    QObject::connect(&mainForm, &TMainForm::AppMinimized, &application, &QCoreApplication::quit);
     TSignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &TSignalWatcher::TerminationRequested, &mainForm, &QWidget::close);
+    TieRunToMainForm(mainForm, signalWatcher);
 
     if (Settings.DisplayOnStart || !mainForm.TrayIcon) {
         mainForm.show();
@@ -48,6 +46,17 @@ void RunWindows(TApplication& application) {
 }
 
 } // namespace
+
+void TieRunToMainForm(TMainForm& mainForm, TSignalWatcher& signalWatcher) {
+    // exit(), not quit(): quit() first sends a close to every visible window, and a window may refuse it (the
+    // settings dialog asking about a comment edit) or go away too early (the farewell window, which stays up to the
+    // end). The main window has been through its own close sequence when it says it closed; a minimize ends the run
+    // at once, without it.
+    const auto endLoop = [] { QCoreApplication::exit(0); };
+    QObject::connect(&mainForm, &TMainForm::FormClosed, &mainForm, endLoop);
+    QObject::connect(&mainForm, &TMainForm::AppMinimized, &mainForm, endLoop);
+    QObject::connect(&signalWatcher, &TSignalWatcher::TerminationRequested, &mainForm, &QWidget::close);
+}
 
 QByteArray PlatformForSession(const QProcessEnvironment& environment) {
     if (environment.contains(QStringLiteral("QT_QPA_PLATFORM"))) {
@@ -78,6 +87,8 @@ int RunProgram(int argc, char** argv) {
     }
     TApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(false);
+    // The window class, the tray and desktop notifications name the program by it.
+    application.setApplicationName(QStringLiteral("Cvrlik"));
     application.setDesktopFileName(QStringLiteral("cvrlik"));
     InitPictures();
     application.setWindowIcon(PictureIcon(QStringLiteral("cvrlik")));

@@ -8,6 +8,12 @@ int RunProgram(int argc, char** argv);
 #include <QProcessEnvironment>
 
 class QWidget;
+class TMainForm;
+class TSignalWatcher;
+
+// Ties the end of the run to the main window: a termination signal closes it the normal way; the event loop ends
+// once it has closed, or at once when the application is minimized.
+void TieRunToMainForm(TMainForm& mainForm, TSignalWatcher& signalWatcher);
 
 // The platform the program asks Qt for in this session: "xcb" in a Wayland session where XWayland is there, since
 // Wayland denies applications stay-on-top, window placement and the pointer position; empty to leave Qt's choice,

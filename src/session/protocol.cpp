@@ -1,6 +1,5 @@
 #include "session/protocol.h"
 
-#include "store/settings.h"
 #include "text/codepage.h"
 #include "text/formencode.h"
 
@@ -9,6 +8,9 @@ namespace {
 constexpr qsizetype ShortBodyLimit = 255;
 constexpr qsizetype UrlLimit = 255;
 constexpr qsizetype MessageReplyLimit = 300;
+// How the people request names the client to the service: wire text the service knows, fixed whatever version the
+// program itself has.
+constexpr char ClientField[] = "klient=Cvrlik 1.81";
 
 QString ServiceBase() {
     return QStringLiteral("http://") + QStringLiteral(CVRLIK_SERVICE_HOST);
@@ -39,8 +41,8 @@ QByteArray LoginRequestBody(const QString& loginName, const QString& password) {
 }
 
 QByteArray PeopleRequestBody(const QString& loginName, const QString& sessionKey, const QStringList& watchedNicks) {
-    QByteArray body = QByteArray("jmeno=") + FormEncode(loginName) + "&heslo=" + ToCp1250(sessionKey) +
-                      "&klient=Cvrlik " + ToCp1250(VersionText()) + "&akce=lidi&lidi=";
+    QByteArray body = QByteArray("jmeno=") + FormEncode(loginName) + "&heslo=" + ToCp1250(sessionKey) + '&' +
+                      ClientField + "&akce=lidi&lidi=";
     for (qsizetype i = 0; i < watchedNicks.size(); ++i) {
         if (i > 0) {
             body += ',';

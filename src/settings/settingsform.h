@@ -43,6 +43,10 @@ public:
     // stores the comment (below it the comment kept from an earlier removal, when the nick is new) and saves the
     // list. Nothing happens for an empty nick.
     void AddOrUpdateUser(const QString& nick, const QString& comment, bool notify);
+    // The same on the program's behalf (the sender of an incoming message), which may come while the user edits on
+    // the Users page: the entry shown stays selected and a comment edit stays pending, so the question still comes
+    // before the typed text could be lost.
+    void AddOrUpdateUserKeepingEdit(const QString& nick, const QString& comment, bool notify);
 
     // Put the values of `Settings` into the controls of the Server and General pages.
     void ShowServerSettings();

@@ -59,6 +59,21 @@ void TSettingsForm::AddOrUpdateUser(const QString& nick, const QString& comment,
     SaveNickList();
 }
 
+void TSettingsForm::AddOrUpdateUserKeepingEdit(const QString& nick, const QString& comment, bool notify) {
+    const bool editing = CommentChanged;
+    const QString shownNick = SelectedIndex >= 0 ? UserCheckListBox->NickAt(SelectedIndex) : QString();
+    AddOrUpdateUser(nick, comment, notify);
+    // The add may have moved the entries: the one shown is found again by its nick.
+    if (!shownNick.isEmpty()) {
+        SelectedIndex = UserCheckListBox->IndexOfNick(shownNick);
+        SelectQuietly(SelectedIndex);
+    } else if (editing) {
+        // A comment typed for the nick in the edit field, listed or not yet.
+        SelectQuietly(UserCheckListBox->IndexOfNick(NickEdit->text()));
+    }
+    CommentChanged = editing;
+}
+
 // ---- Users page ----
 
 void TSettingsForm::ConnectUsersPage() {

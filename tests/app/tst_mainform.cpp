@@ -2,6 +2,7 @@
 #include "app/mainform.h"
 #include "app/onlinelistbox.h"
 #include "app/program.h"
+#include "app/signalwatcher.h"
 #include "settings/settingsform.h"
 #include "settings/userchecklistbox.h"
 #include "store/settings.h"
@@ -16,6 +17,7 @@
 #include "teststore.h"
 
 #include <QAction>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QScreen>
@@ -23,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <memory>
 #include <optional>
 
@@ -260,6 +263,81 @@ private Q_SLOTS:
         form.setWindowState(Qt::WindowMinimized);
         QCOMPARE(minimized.count(), 1);
         QCOMPARE(closed.count(), 0);
+    }
+
+    void endOfRunAsksNoOtherWindow_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("closeQuery");
+        QTest::newRow("termination signal") << u"signal"_qs << true;
+        QTest::newRow("Konec in the tray") << u"tray"_qs << true;
+        QTest::newRow("minimized") << u"minimize"_qs << false;
+    }
+    void endOfRunAsksNoOtherWindow() {
+        QFETCH(QString, how);
+        QFETCH(bool, closeQuery);
+        TMainForm form;
+        TSettingsForm settings(&form);
+        form.SetSettingsForm(&settings);
+        TGoodbyeForm goodbye;
+        form.SetGoodbyeForm(&goodbye);
+        TSignalWatcher signalWatcher;
+        TieRunToMainForm(form, signalWatcher);
+        form.show();
+
+        // What the end left behind, seen the moment the program asked for it.
+        struct {
+            bool Seen = false;
+            bool LoopEnding = false;
+            bool GoodbyeShown = false;
+            bool CloseQueryRan = false;
+            QStringList Captions;
+        } atEnd;
+        const auto record = [&] {
+            if (atEnd.Seen) {
+                return;
+            }
+            atEnd.Seen = true;
+            // Once the application is exiting, no new event loop runs.
+            QEventLoop probe;
+            QTimer::singleShot(0, &probe, [&probe] { probe.exit(1); });
+            atEnd.LoopEnding = probe.exec() != 1;
+            atEnd.GoodbyeShown = goodbye.isVisible();
+            atEnd.CloseQueryRan = form.HTTPClient == nullptr;
+            for (const TModal::TShownBox& box : TModal::Shown()) {
+                atEnd.Captions << box.Caption;
+            }
+            QCoreApplication::exit(0); // ends this test's loop whatever happened
+        };
+        connect(&form, &TMainForm::FormClosed, &form, record);
+        connect(&form, &TMainForm::AppMinimized, &form, record);
+
+        // The settings dialog is open with a comment edit the user would not give up ("Zrušit" at the question).
+        TModal::PresetAnswer(QMessageBox::Cancel);
+        TModal::PresetDialog([&](QDialog& dialog) {
+            dialog.show();
+            settings.CommentChanged = true;
+            QTimer::singleShot(0, &form, [&] {
+                if (how == u"signal"_qs) {
+                    ::raise(SIGTERM);
+                } else if (how == u"tray"_qs) {
+                    form.EndSession->trigger();
+                } else {
+                    form.setWindowState(Qt::WindowMinimized);
+                }
+            });
+            QEventLoop dialogLoop;
+            dialogLoop.exec();
+            dialog.hide();
+            return int(QDialog::Rejected);
+        });
+        QTimer::singleShot(0, &form, [&form] { form.SettingsSpeedButton->click(); });
+        QCoreApplication::exec();
+
+        QVERIFY(atEnd.Seen);
+        QVERIFY(atEnd.LoopEnding);
+        QCOMPARE(atEnd.Captions, QStringList()); // no window was asked to close, so nobody asked the user
+        QCOMPARE(atEnd.GoodbyeShown, closeQuery);
+        QCOMPARE(atEnd.CloseQueryRan, closeQuery);
     }
 
     void homePageOpensInTheBrowser() {

@@ -11,6 +11,8 @@
 #include "widgets/modal.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTcpServer>
@@ -67,6 +69,23 @@ public:
     }
 };
 
+// A server that answers every request with the start of a reply and then holds the connection open.
+class THeldReplyServer : public QTcpServer {
+public:
+    explicit THeldReplyServer(const QByteArray& start) {
+        connect(this, &QTcpServer::newConnection, this, [this, start] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, socket, [socket, start] {
+                    if (socket->readAll().contains("akce=")) {
+                        socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + start);
+                    }
+                });
+            }
+        });
+    }
+};
+
 } // namespace
 
 class TestSessionForm : public QObject {
@@ -84,6 +103,19 @@ class TestSessionForm : public QObject {
         Form().InMsgBuffer = reply;
         Form().StoreInMessage();
         QTRY_VERIFY_WITH_TIMEOUT(Fixture->SessionIdle(), NetTimeout);
+    }
+    // The on-line list as text: each entry's nick and its rooms.
+    QStringList EntryLines() {
+        QStringList lines;
+        const TOnlineList& list = Form().OnlineListBox->Entries();
+        for (int index = 0; index < list.Count(); ++index) {
+            QString line = list.NickAt(index);
+            for (const TRoomObject* room = list.DetailsAt(index)->Rooms.get(); room; room = room->Next.get()) {
+                line += QLatin1Char(' ') + room->RoomId;
+            }
+            lines << line;
+        }
+        return lines;
     }
     QStringList StoredValues(const QString& sender) {
         TSysReg& store = SysReg();
@@ -340,6 +372,107 @@ private Q_SLOTS:
         QVERIFY(Form().InMsgBuffer.isEmpty());
         QCOMPARE(Form().LastMsgId, QStringLiteral("0"));
         QVERIFY(TModal::Shown().isEmpty());
+    }
+
+    void refreshCutShortKeepsTheList_data() {
+        QTest::addColumn<bool>("timedOut");
+        QTest::newRow("stopped with the connect button") << false;
+        QTest::newRow("timed out") << true;
+    }
+    void refreshCutShortKeepsTheList() {
+        QFETCH(bool, timedOut);
+        Update(Room("Bob", 1, "7"));
+        const QStringList before = EntryLines();
+        THeldReplyServer service(Room("alice", 2, "1").toLatin1()); // the first record of a longer list
+        QVERIFY(service.listen(QHostAddress::LocalHost));
+        Settings.ProxyPort = service.serverPort();
+        Settings.ReportNetworkErrors = false;
+        Form().SessionKey = QStringLiteral("k3y");
+        Form().LoginPhase = 2;
+        Form().LoggedIn = true;
+        Form().HTTPClient->IdleTimeoutMs = timedOut ? 1000 : 0;
+        QSignalSpy ends(Form().HTTPClient, &THttpClient::OnRequestDone);
+        Form().ConnectSpeedButtonClick();
+        if (!timedOut) {
+            QTRY_VERIFY_WITH_TIMEOUT(!Form().ReplyBuffer.isEmpty(), NetTimeout);
+            Form().ConnectSpeedButtonClick(); // stop
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 1, NetTimeout);
+        QCOMPARE(EntryLines(), before);
+        QVERIFY(!Form().LoggedIn);
+        QVERIFY(!Form().InMsgBusy); // no retrieval follows a list that never came
+    }
+
+    void retrievalCutShortStoresNothing_data() {
+        QTest::addColumn<bool>("timedOut");
+        QTest::newRow("aborted by a reset of the session") << false;
+        QTest::newRow("timed out") << true;
+    }
+    void retrievalCutShortStoresNothing() {
+        QFETCH(bool, timedOut);
+        THeldReplyServer service("17<20011231235959<alice<Hi th"); // a message cut in its text
+        QVERIFY(service.listen(QHostAddress::LocalHost));
+        Form().HTTPClient->ProxyPort = QString::number(service.serverPort());
+        Form().InMsgHTTPClient->IdleTimeoutMs = timedOut ? 1000 : 0;
+        QSignalSpy ends(Form().InMsgHTTPClient, &THttpClient::OnRequestDone);
+        Form().RetrieveInMessages();
+        if (!timedOut) {
+            QTRY_VERIFY_WITH_TIMEOUT(!Form().InMsgBuffer.isEmpty(), NetTimeout);
+            Form().ResetConnection();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 1, NetTimeout);
+        QCOMPARE(StoredValues(QStringLiteral("alice")), QStringList());
+        QCOMPARE(Form().LastMsgId, QStringLiteral("0"));
+        QVERIFY(!Form().InMsgBusy); // and the chain does not ask again
+        QVERIFY(TModal::Shown().isEmpty());
+    }
+
+    void everyListEntryGetsAMessageKey() {
+        Update(Room("alice", 1, "1"));
+        QStringList keys = SysReg().GetKeyPaths();
+        for (QString& key : keys) {
+            key = key.toCaseFolded();
+        }
+        for (const char* nick : {"alice", "Bob", "cyril"}) {
+            QVERIFY2(keys.contains(MessagesKeyOf(QString::fromLatin1(nick)).toCaseFolded()), nick);
+        }
+        QVERIFY(!Form().HasStoredMessages);
+    }
+
+    void newSenderKeepsACommentEditInProgress() {
+        TSettingsForm& settings = *Fixture->SettingsForm;
+        settings.show();
+        settings.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&settings));
+        settings.PageControl->setCurrentWidget(settings.UserTabSheet);
+        TUserCheckListBox* list = settings.UserCheckListBox;
+        const QRect bob = list->visualItemRect(list->item(list->IndexOfNick(QStringLiteral("Bob"))));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, bob.center());
+        QCOMPARE(settings.NickEdit->text(), QStringLiteral("Bob"));
+        QTest::mouseClick(settings.CommentEdit->viewport(), Qt::LeftButton, {}, QPoint(4, 4));
+        QTest::keyClick(settings.CommentEdit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(settings.CommentEdit, QStringLiteral("soused od vedle"));
+        QVERIFY(settings.CommentChanged);
+
+        // A message from a sender sorted before Bob arrives: the sender is listed, the edit stays.
+        Store(QStringLiteral("9<20020101120000<Adéla<Ahoj"));
+        QVERIFY(list->IndexOfNick(QStringLiteral("Adéla")) >= 0);
+        QVERIFY(settings.CommentChanged);
+        QCOMPARE(list->currentRow(), list->IndexOfNick(QStringLiteral("Bob")));
+        QCOMPARE(settings.SelectedIndex, list->IndexOfNick(QStringLiteral("Bob")));
+        QCOMPARE(settings.NickEdit->text(), QStringLiteral("Bob"));
+        QCOMPARE(settings.CommentEdit->toPlainText(), QStringLiteral("soused od vedle"));
+
+        // Closing the dialog asks about the edit, and Yes stores it under Bob.
+        TModal::PresetAnswer(QMessageBox::Yes);
+        settings.reject();
+        QCOMPARE(TModal::Shown().size(), 1);
+        QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Byla provedena změna"));
+        TSysReg& store = SysReg();
+        store.CloseKey();
+        store.OpenKey(NickCommentsKey, false);
+        QCOMPARE(store.ReadString(QStringLiteral("Bob")), QStringLiteral("soused od vedle"));
+        store.CloseKey();
     }
 
     void endlessReplyFailsTheRequest() {

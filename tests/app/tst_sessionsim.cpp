@@ -9,9 +9,14 @@
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -40,6 +45,8 @@ QStringList MessageIdsAsked(const TSessionFixture& fixture) {
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(KlabosSim::Server::DropKind)
 
 class TestSessionSim : public QObject {
     Q_OBJECT
@@ -263,6 +270,164 @@ private Q_SLOTS:
         form.ConnectSpeedButtonClick();
         QTRY_VERIFY_WITH_TIMEOUT(Entries(form).size() == 3 && form.LoggedIn && Fixture->SessionIdle(), NetTimeout);
         QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 2);
+    }
+
+    void requestWithoutAReplyDoesNotStickTheSession_data() {
+        QTest::addColumn<QString>("dropped");
+        QTest::addColumn<KlabosSim::Server::DropKind>("kind");
+        QTest::newRow("login closed without a byte") << "get" << KlabosSim::Server::DropKind::Close;
+        QTest::newRow("login reset") << "get" << KlabosSim::Server::DropKind::Reset;
+        QTest::newRow("first people request closed without a byte") << "lidi" << KlabosSim::Server::DropKind::Close;
+        QTest::newRow("first people request reset") << "lidi" << KlabosSim::Server::DropKind::Reset;
+    }
+    void requestWithoutAReplyDoesNotStickTheSession() {
+        QFETCH(QString, dropped);
+        QFETCH(KlabosSim::Server::DropKind, kind);
+        Settings.ReportNetworkErrors = false;
+        Settings.AlwaysReconnect = true;
+        KlabosSim::Server& sim = Fixture->Sim;
+        if (dropped == QLatin1String("get")) {
+            sim.DropNext(1, kind);
+        } else {
+            // The people request follows the login reply: the drop is armed once the login has been answered.
+            connect(&sim, &KlabosSim::Server::RequestRecorded, this, [&sim, kind](const KlabosSim::RecordedRequest& r) {
+                if (r.Field(QStringLiteral("akce")) == QLatin1String("get")) {
+                    sim.DropNext(1, kind);
+                }
+            });
+        }
+        TMainForm& form = *Fixture->Form;
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!Fixture->Requests(dropped).isEmpty() &&
+                                     Fixture->Requests(dropped).first().Note.startsWith("dropped"),
+                                 NetTimeout);
+        // No reply is no login and no list: the session is off-line and idle, silently, with the reconnect pending.
+        QTRY_VERIFY_WITH_TIMEOUT(!form.Transferring && !form.Connecting && Fixture->SessionIdle(), NetTimeout);
+        QVERIFY(!form.LoggedIn);
+        QVERIFY(Entries(form).isEmpty());
+        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(Settings.AlwaysReconnect);
+        disconnect(&sim, &KlabosSim::Server::RequestRecorded, this, nullptr);
+
+        for (int tick = 0; tick < 60 && !form.Connecting && !form.Transferring && !form.LoggedIn; ++tick) {
+            form.ControlTimerTimer();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(form.LoggedIn && Fixture->SessionIdle(), NetTimeout);
+        QCOMPARE(Entries(form).size(), 3);
+    }
+
+    void firstPeopleRequestCutShortLeavesTheLoginOpen_data() {
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("stopped with the connect button") << false;
+        QTest::newRow("connection refused") << true;
+    }
+    void firstPeopleRequestCutShortLeavesTheLoginOpen() {
+        QFETCH(bool, refused);
+        KlabosSim::Server& sim = Fixture->Sim;
+        const quint16 port = sim.Port();
+        // Once the login is answered, the people request is held (or cannot connect at all).
+        connect(&sim, &KlabosSim::Server::RequestRecorded, this, [&sim, refused](const KlabosSim::RecordedRequest& r) {
+            if (r.Field(QStringLiteral("akce")) == QLatin1String("get")) {
+                if (refused) {
+                    sim.StopListening();
+                } else {
+                    sim.SetDelay(60000);
+                }
+            }
+        });
+        TMainForm& form = *Fixture->Form;
+        QSignalSpy ends(form.HTTPClient, &THttpClient::OnRequestDone);
+        form.ConnectSpeedButtonClick();
+        if (refused) {
+            QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 2, NetTimeout); // the login, then the refused people request
+            QCOMPARE(TModal::Shown().size(), 1);
+            QVERIFY(TModal::Shown().first().Text.endsWith(QStringLiteral("Chyba: 10061")));
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!Fixture->Requests(QStringLiteral("lidi")).isEmpty() && form.Transferring,
+                                     NetTimeout);
+            form.ConnectSpeedButtonClick(); // stop
+            QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 2, NetTimeout);
+            QVERIFY(TModal::Shown().isEmpty());
+        }
+        disconnect(&sim, &KlabosSim::Server::RequestRecorded, this, nullptr);
+        // The login is not complete: no list was built from the missing reply, and nothing more went out.
+        QVERIFY(!form.LoggedIn);
+        QCOMPARE(form.LoginPhase, 1);
+        QVERIFY(!form.RefreshTimer->isActive());
+        QVERIFY(Entries(form).isEmpty());
+        QVERIFY(!form.InMsgBusy);
+        QVERIFY(Fixture->Requests(QStringLiteral("zpravy")).isEmpty());
+
+        // The next connect asks for the list with the key held and completes the login.
+        sim.SetDelay(0);
+        QVERIFY(!refused || sim.Listen(port));
+        TModal::Clear();
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(form.LoggedIn && Fixture->SessionIdle(), NetTimeout);
+        QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 1);
+        QCOMPARE(form.LoginPhase, 2);
+        QCOMPARE(Entries(form).size(), 3);
+    }
+
+    void switchingProxyAuthenticationOffClearsTheCredentials() {
+        Fixture->Sim.SetProxyAuth(QStringLiteral("proxyuser"), QStringLiteral("tajne"));
+        Settings.UsingProxyAuthentization = true;
+        Settings.ProxyLoginName = QStringLiteral("proxyuser");
+        Settings.ProxyPassword = QStringLiteral("tajne");
+        QVERIFY(LogIn());
+        QVERIFY(!Fixture->Requests(QStringLiteral("zpravy")).last().Header("Proxy-Authorization").isEmpty());
+
+        Fixture->Sim.SetProxyAuth(QString(), QString());
+        Settings.UsingProxyAuthentization = false;
+        TMainForm& form = *Fixture->Form;
+        form.ConnectSpeedButtonClick(); // a refresh, then retrieval
+        QTRY_VERIFY_WITH_TIMEOUT(Fixture->Requests(QStringLiteral("zpravy")).size() == 2 && form.LoggedIn &&
+                                     Fixture->SessionIdle(),
+                                 NetTimeout);
+        QVERIFY(Fixture->Requests(QStringLiteral("lidi")).last().Header("Proxy-Authorization").isEmpty());
+        QVERIFY(Fixture->Requests(QStringLiteral("zpravy")).last().Header("Proxy-Authorization").isEmpty());
+    }
+
+    void closingWhileAnErrorBoxIsOpen_data() {
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("login failure box") << false;
+        QTest::newRow("connection error box") << true;
+    }
+    void closingWhileAnErrorBoxIsOpen() {
+        QFETCH(bool, refused);
+        if (refused) {
+            Fixture->Sim.StopListening();
+        } else {
+            Settings.LoginPassword = QStringLiteral("spatne");
+        }
+        TMainForm& form = *Fixture->Form;
+        const QPointer<THttpClient> client = form.HTTPClient;
+        // A real box with its own event loop, opened from the session client's handler; the window is closed from
+        // inside it, as SIGTERM at logout or "&Konec" in the tray would.
+        TModal::SetTestMode(false);
+        bool boxSeen = false;
+        bool clientAliveAfterClose = false;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                return;
+            }
+            watcher.stop();
+            boxSeen = true;
+            form.close();
+            clientAliveAfterClose = !client.isNull();
+            box->done(QMessageBox::Ok); // in the program, the end of the run ends the box's loop
+        });
+        watcher.start(5);
+        form.ConnectSpeedButtonClick();
+        const bool seen = QTest::qWaitFor([&] { return boxSeen; }, NetTimeout);
+        TModal::SetTestMode(true);
+        QVERIFY(seen);
+        QVERIFY(clientAliveAfterClose);
+        QVERIFY(form.HTTPClient == nullptr);
+        // Once its handler has returned, the client goes.
+        QTRY_VERIFY_WITH_TIMEOUT(client.isNull(), NetTimeout);
     }
 
     void stopButtonStopsTheSession() {

@@ -1,0 +1,181 @@
+// The real program on a virtual X display under a real window manager (Openbox): what its title bar offers and the
+// name it gives itself. Skipped where Xvfb or Openbox is missing.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sys/prctl.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+constexpr int StartTimeout = 60000;
+
+struct TFreeReply {
+    void operator()(void* reply) const { std::free(reply); }
+};
+template <typename Reply>
+using TReply = std::unique_ptr<Reply, TFreeReply>;
+
+} // namespace
+
+class TestWindowManager : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir Home;
+    QProcess Server;
+    QProcess WindowManager;
+    QProcess Program;
+    QByteArray Display;
+    xcb_connection_t* Connection = nullptr;
+    xcb_window_t Root = 0;
+    xcb_window_t MainWindow = 0;
+
+    xcb_atom_t Atom(const char* name) {
+        const TReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+            Connection, xcb_intern_atom(Connection, 0, uint16_t(std::strlen(name)), name), nullptr));
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+    QByteArray Property(xcb_window_t window, const char* name, xcb_atom_t type) {
+        const TReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+            Connection, xcb_get_property(Connection, 0, window, Atom(name), type, 0, 4096), nullptr));
+        if (!reply || reply->type != type) {
+            return {};
+        }
+        return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                          xcb_get_property_value_length(reply.get()));
+    }
+    QList<xcb_atom_t> Atoms(xcb_window_t window, const char* name, xcb_atom_t type) {
+        const QByteArray bytes = Property(window, name, type);
+        QList<xcb_atom_t> atoms(bytes.size() / qsizetype(sizeof(xcb_atom_t)));
+        if (!atoms.isEmpty()) {
+            std::memcpy(atoms.data(), bytes.constData(), size_t(atoms.size()) * sizeof(xcb_atom_t));
+        }
+        return atoms;
+    }
+    // The managed window titled "chat", once the window manager lists it and has said what it allows.
+    xcb_window_t FindMainWindow() {
+        for (const xcb_atom_t window : Atoms(Root, "_NET_CLIENT_LIST", XCB_ATOM_WINDOW)) {
+            if (Property(window, "_NET_WM_NAME", Atom("UTF8_STRING")) == "chat" &&
+                !Property(window, "_NET_WM_ALLOWED_ACTIONS", XCB_ATOM_ATOM).isEmpty()) {
+                return window;
+            }
+        }
+        return 0;
+    }
+    // Every process the test starts ends with the test, also when the test itself dies.
+    static void EndsWithTheTest(QProcess& process) {
+        process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    }
+    QProcessEnvironment Environment() const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(Display));
+        environment.insert(QStringLiteral("HOME"), Home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Home.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Home.filePath(QStringLiteral("runtime")));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        // Under a sanitizer build: the system's D-Bus library, which the X platform loads, keeps a buffer to the end.
+        environment.insert(QStringLiteral("LSAN_OPTIONS"),
+                           QStringLiteral("suppressions=") + Home.filePath(QStringLiteral("lsan.supp")));
+        return environment;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty()) {
+            QSKIP("needs Xvfb and openbox");
+        }
+        QVERIFY(Home.isValid());
+        QVERIFY(QDir(Home.path()).mkpath(QStringLiteral("config")));
+        QVERIFY(QDir(Home.path()).mkpath(QStringLiteral("runtime")));
+        QFile::setPermissions(Home.filePath(QStringLiteral("runtime")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        QFile suppressions(Home.filePath(QStringLiteral("lsan.supp")));
+        QVERIFY(suppressions.open(QIODevice::WriteOnly));
+        suppressions.write("leak:libdbus-1.so\n");
+        suppressions.close();
+        for (QProcess* process : {&Server, &WindowManager, &Program}) {
+            EndsWithTheTest(*process);
+        }
+        // The server picks a free display and names it on its output once it takes connections.
+        Server.start(QStringLiteral("Xvfb"),
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                      QStringLiteral("800x600x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QVERIFY(Server.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(Server.canReadLine() || Server.state() != QProcess::Running, StartTimeout);
+        Display = ':' + Server.readLine().trimmed();
+        QVERIFY2(Display.size() > 1, Display.constData());
+        Connection = xcb_connect(Display.constData(), nullptr);
+        QVERIFY(!xcb_connection_has_error(Connection));
+        Root = xcb_setup_roots_iterator(xcb_get_setup(Connection)).data->root;
+
+        WindowManager.setProcessEnvironment(Environment());
+        WindowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        QVERIFY(WindowManager.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!Property(Root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW).isEmpty(), StartTimeout);
+
+        // No tray on this display: the program shows its window at start.
+        Program.setProcessEnvironment(Environment());
+        Program.setWorkingDirectory(Home.path());
+        Program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        Program.start(QStringLiteral(CVRLIK_BINARY), {});
+        QVERIFY(Program.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT((MainWindow = FindMainWindow()) != 0, StartTimeout);
+    }
+
+    void cleanupTestCase() {
+        bool ended = true;
+        if (Program.state() == QProcess::Running) {
+            Program.terminate();
+            ended = Program.waitForFinished(30000);
+        }
+        if (Connection) {
+            xcb_disconnect(Connection);
+        }
+        for (QProcess* process : {&WindowManager, &Server}) {
+            if (process->state() == QProcess::Running) {
+                process->terminate();
+                process->waitForFinished(30000);
+            }
+        }
+        QVERIFY(ended);
+        QCOMPARE(Program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(Program.exitCode(), 0);
+    }
+
+    void titleBarOffersTheCloseBoxOnly_data() {
+        QTest::addColumn<QByteArray>("action");
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("close") << QByteArray("_NET_WM_ACTION_CLOSE") << true;
+        QTest::newRow("moving") << QByteArray("_NET_WM_ACTION_MOVE") << true;
+        QTest::newRow("resizing") << QByteArray("_NET_WM_ACTION_RESIZE") << true;
+        QTest::newRow("no minimize: it would end the program") << QByteArray("_NET_WM_ACTION_MINIMIZE") << false;
+        QTest::newRow("no maximize") << QByteArray("_NET_WM_ACTION_MAXIMIZE_HORZ") << false;
+        QTest::newRow("no full screen") << QByteArray("_NET_WM_ACTION_FULLSCREEN") << false;
+    }
+    void titleBarOffersTheCloseBoxOnly() {
+        QFETCH(QByteArray, action);
+        QFETCH(bool, offered);
+        const QList<xcb_atom_t> allowed = Atoms(MainWindow, "_NET_WM_ALLOWED_ACTIONS", XCB_ATOM_ATOM);
+        QCOMPARE(allowed.contains(Atom(action.constData())), offered);
+    }
+
+    void windowClassIsTheApplicationName() {
+        // WM_CLASS holds the instance name and the class name, each ended by a NUL.
+        const QList<QByteArray> names = Property(MainWindow, "WM_CLASS", XCB_ATOM_STRING).split('\0');
+        QVERIFY(names.size() >= 2);
+        QCOMPARE(names.at(1), QByteArray("Cvrlik"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWindowManager)
+#include "tst_windowmanager.moc"
