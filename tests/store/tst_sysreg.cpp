@@ -360,7 +360,7 @@ private Q_SLOTS:
             tool.OpenKey(Key, true);
             tool.WriteInteger(QStringLiteral("ProxyPort"), 3128);
             [[maybe_unused]] const ssize_t written = ::write(ready[1], "!", 1);
-            ::usleep(500 * 1000);
+            ::usleep(200 * 1000);
             tool.CloseKey();
             _exit(0);
         }
