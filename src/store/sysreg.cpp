@@ -405,9 +405,11 @@ struct TSysReg::TPrivate {
     }
 
     // A failure of the store inside a sequence ends the sequence at once: nothing of it is kept, so no later close
-    // can commit half of it, and the write lock is free while the failure is being reported.
-    [[noreturn]] void FailSequence(const QString& text) {
+    // can commit half of it, and the write lock is free while the failure is being reported. What the caller still
+    // tries in the sequence (after a read failure it let pass) fails with the same reason.
+    [[noreturn]] void FailSequence(int code, const QString& text) {
         Rollback();
+        FailureReason = Reason(code);
         Fail(text);
     }
 
@@ -477,7 +479,7 @@ struct TSysReg::TPrivate {
                 found.Text = find->Text(1);
             }
         } else if (code != SQLITE_DONE) {
-            FailSequence(ValueFailure(name, TAction::Read, Reason(code)));
+            FailSequence(code, ValueFailure(name, TAction::Read, Reason(code)));
         }
         return found;
     }
@@ -505,7 +507,7 @@ struct TSysReg::TPrivate {
             code = insert->Step();
         }
         if (code != SQLITE_DONE) {
-            FailSequence(ValueFailure(name, TAction::Write, Reason(code)));
+            FailSequence(code, ValueFailure(name, TAction::Write, Reason(code)));
         }
         Written = true;
     }
@@ -639,7 +641,7 @@ bool TSysReg::DeleteValue(const QString& name) {
         code = remove->Step();
     }
     if (code != SQLITE_DONE) {
-        d->FailSequence(d->ValueFailure(name, TAction::Delete, Reason(code)));
+        d->FailSequence(code, d->ValueFailure(name, TAction::Delete, Reason(code)));
     }
     if (sqlite3_changes(d->Db) == 0) {
         return false;
@@ -662,7 +664,7 @@ QStringList TSysReg::GetValueNames() {
         }
     }
     if (code != SQLITE_DONE) {
-        d->FailSequence(QStringLiteral("Hodnoty klíče „%1“ nelze vypsat: %2.").arg(d->KeyPath, Reason(code)));
+        d->FailSequence(code, QStringLiteral("Hodnoty klíče „%1“ nelze vypsat: %2.").arg(d->KeyPath, Reason(code)));
     }
     return names;
 }

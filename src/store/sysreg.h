@@ -68,7 +68,8 @@ public:
     QStringList GetKeyPaths();
 
     // Why the last OpenKey or DeleteKey could not reach the store (locked by another process after the wait, an
-    // I/O error, no memory, ...), in Czech; empty when it could, also when the key was simply missing.
+    // I/O error, no memory, ...), or why the store ended the open sequence, in Czech; empty when it could, also
+    // when the key was simply missing.
     QString FailureReason() const;
 
     // When the database file was not a store (garbage, damaged, a newer format, another program's database) it was

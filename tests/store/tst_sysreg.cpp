@@ -395,6 +395,7 @@ private Q_SLOTS:
 
         QVERIFY_THROWS_EXCEPTION(ESysRegError, SaveList(*Store, nickList, (QStringList{"c", "d", "e"})));
         QVERIFY(!Store->HasOpenKey());
+        QVERIFY(!Store->FailureReason().isEmpty()); // what the sequence still tries fails with the store's reason
         // The write lock is free while the failure is being reported.
         TSysReg other(Store->Folder());
         QVERIFY(other.OpenKey(Key, true));
