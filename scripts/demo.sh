@@ -58,34 +58,14 @@ if [ -z "$port" ]; then
     exit 1
 fi
 
-# The stored form of a password: every Windows-1250 byte shifted by (position + 1) mod 8, positions from 1, and a
-# check byte, the complement of the last shifted byte; the store keeps that byte sequence read as Windows-1250.
-cp1250_char() {
-    case "$1" in
-    129 | 131 | 136 | 144 | 152) printf '%b' "$(printf '\\xc2\\x%02x' "$1")" ;; # unassigned: U+0080 + n
-    *) printf '%b' "$(printf '\\x%02x' "$1")" | iconv -f CP1250 -t UTF-8 ;;
-    esac
-}
-scramble() {
-    local codes position=1 code last=0
-    codes="$(printf '%s' "$1" | iconv -f UTF-8 -t CP1250 | od -An -tu1 -v)"
-    for code in $codes; do
-        last=$(((code + (position + 1) % 8) % 256))
-        cp1250_char "$last"
-        position=$((position + 1))
-    done
-    if [ "$position" -gt 1 ]; then
-        cp1250_char $((255 - last))
-    fi
-}
-
 product='SOFTWARE\Velmor\Cvrlik'
 nicks='SOFTWARE\Velmor\Cvrlik\Nick List'
 set_string() { "$store" set "$product" "$1" --string "$2" >/dev/null; }
 set_int() { "$store" set "$product" "$1" --int "$2" >/dev/null; }
 
 set_string LoginName demo
-set_string LoginPassword "$(scramble demo)"
+# The store tool keeps the password in the scrambled form the program reads.
+"$store" set "$product" LoginPassword --password demo >/dev/null
 set_int RememberPassword 1
 set_int UsingProxy 1
 set_string ProxyServer 127.0.0.1

@@ -260,7 +260,12 @@ void TSettingsForm::SaveNickList() {
         }
     } else {
         TDesktop::CriticalStopBeep();
-        store.OpenKey(NickListKey, true);
+        if (!store.OpenKey(NickListKey, true)) {
+            // Also an empty list must not pass for saved when the store could not be reached.
+            throw ESysRegError(QStringLiteral("Seznam sledovaných uživatelů nelze uložit: %1.")
+                                   .arg(store.FailureReason())
+                                   .toStdString());
+        }
     }
     for (int index = 0; index < UserCheckListBox->Count(); ++index) {
         store.WriteBool(UserCheckListBox->NickAt(index), UserCheckListBox->FlagAt(index));

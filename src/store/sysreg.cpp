@@ -58,27 +58,78 @@ bool IsValidKeyPath(const QString& path) {
     return std::none_of(names.cbegin(), names.cend(), [](const QString& name) { return name.isEmpty(); });
 }
 
-// Whether a failure says the file is not a store we can read (as opposed to busy, missing rights or a full disk).
+// Whether a failure says the file is not a store we can read: not a database, damaged, or failing its check. A store
+// that is busy, cannot be read just now (an I/O error, no memory) or may not be opened is none of these.
 bool IsUnreadableFile(int code) {
     const int primary = code & 0xFF;
     return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT || primary == SQLITE_FORMAT;
 }
 
+// Why SQLite failed, in words for the user.
+QString Reason(int code) {
+    switch (code & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("soubor s nastavením má zamčený jiný proces a ani po %1 s čekání ho neuvolnil")
+            .arg(LockWaitMilliseconds / 1000);
+    case SQLITE_IOERR:
+        return QStringLiteral("chyba při čtení nebo zápisu souboru s nastavením");
+    case SQLITE_FULL:
+        return QStringLiteral("na disku už není místo");
+    case SQLITE_NOMEM:
+        return QStringLiteral("došla paměť");
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("do souboru s nastavením nelze zapisovat");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("soubor s nastavením nebo jeho deník nelze otevřít");
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+    case SQLITE_FORMAT:
+        return QStringLiteral("soubor s nastavením je poškozený");
+    default:
+        return QStringLiteral("databáze s nastavením ohlásila chybu %1").arg(code);
+    }
+}
+
+[[noreturn]] void Fail(const QString& text) {
+    throw ESysRegError(text.toStdString());
+}
+
+// What a value operation that failed did not do, for its text.
+enum class TAction { Read, Write, Delete };
+
+QString Verb(TAction action) {
+    switch (action) {
+    case TAction::Read:
+        return QStringLiteral("přečíst");
+    case TAction::Write:
+        return QStringLiteral("zapsat");
+    case TAction::Delete:
+        return QStringLiteral("smazat");
+    }
+    return {};
+}
+
 class TStatement {
 public:
-    TStatement(sqlite3* db, const char* sql) { Code = sqlite3_prepare_v2(db, sql, -1, &Handle, nullptr); }
+    TStatement(sqlite3* db, const char* sql) { PrepareCode = sqlite3_prepare_v2(db, sql, -1, &Handle, nullptr); }
     ~TStatement() { sqlite3_finalize(Handle); }
     TStatement(const TStatement&) = delete;
     TStatement& operator=(const TStatement&) = delete;
 
-    bool Ok() const { return Code == SQLITE_OK && Handle != nullptr; }
+    bool Ok() const { return PrepareCode == SQLITE_OK && Handle != nullptr; }
     void Bind(int index, const QByteArray& text) {
         sqlite3_bind_text(Handle, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     }
     void Bind(int index, qint64 number) { sqlite3_bind_int64(Handle, index, number); }
+    // SQLITE_ROW, SQLITE_DONE, or the code of the failure (also of a failed preparation).
     int Step() {
-        Code = sqlite3_step(Handle);
-        return Code;
+        if (!Ok()) {
+            return PrepareCode == SQLITE_OK ? SQLITE_ERROR : PrepareCode;
+        }
+        return sqlite3_step(Handle);
     }
     void Reset() {
         sqlite3_reset(Handle);
@@ -89,10 +140,33 @@ public:
         const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(Handle, column));
         return QString::fromUtf8(data, sqlite3_column_bytes(Handle, column));
     }
-    int Code = SQLITE_OK;
 
 private:
     sqlite3_stmt* Handle = nullptr;
+    int PrepareCode = SQLITE_OK;
+};
+
+// One use of a cached statement, reset when the use ends. A statement left on a row keeps its read snapshot past
+// the commit; once another process has written the file, no later write of this connection could ever begin.
+class TUse {
+public:
+    explicit TUse(TStatement& statement)
+        : Used(statement) {}
+    ~TUse() { Used.Reset(); }
+    TUse(const TUse&) = delete;
+    TUse& operator=(const TUse&) = delete;
+    TStatement* operator->() const { return &Used; }
+    TStatement& operator*() const { return Used; }
+
+private:
+    TStatement& Used;
+};
+
+// A value as found: its type and data, copied out of the statement.
+struct TFound {
+    TSysReg::TValueType Type = TSysReg::NoValue;
+    qint64 Number = 0;
+    QString Text;
 };
 
 } // namespace
@@ -106,18 +180,24 @@ struct TSysReg::TPrivate {
     bool InTransaction = false;
     bool Written = false; // the open transaction holds writes
     QString SetAsideNotice;
+    QString FailureReason; // why the last open could not reach the store; empty when it could
 
     ~TPrivate() { CloseDatabase(); }
 
     QString DatabasePath() const { return Folder + QStringLiteral("/registry.db"); }
 
-    TStatement& Statement(const char* sql) {
+    TUse Statement(const char* sql) {
         auto& statement = Statements[sql];
-        if (!statement) {
-            statement = std::make_unique<TStatement>(Db, sql);
+        if (!statement || !statement->Ok()) {
+            statement = std::make_unique<TStatement>(Db, sql); // a failed preparation is tried again next time
         }
-        statement->Reset();
-        return *statement;
+        return TUse(*statement);
+    }
+
+    void ResetStatements() {
+        for (auto& [sql, statement] : Statements) {
+            statement->Reset();
+        }
     }
 
     int Exec(const char* sql) { return sqlite3_exec(Db, sql, nullptr, nullptr, nullptr); }
@@ -133,6 +213,7 @@ struct TSysReg::TPrivate {
         }
         InTransaction = false;
         KeyId = 0;
+        KeyPath.clear();
     }
 
     // The folder 0700, the file 0600, before SQLite creates anything with its own wider modes. SQLite gives the
@@ -152,7 +233,8 @@ struct TSysReg::TPrivate {
         return true;
     }
 
-    // Opens the database and checks that it is a store of ours; 0 when usable, else the failing code.
+    // Opens the database and checks that it is a store of ours. SQLITE_OK when usable; a code IsUnreadableFile()
+    // accepts when the file is not a store; any other code when the file could not be looked at just now.
     int OpenAndCheck() {
         int code = sqlite3_open_v2(QFile::encodeName(DatabasePath()).constData(), &Db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -161,8 +243,13 @@ struct TSysReg::TPrivate {
         }
         sqlite3_busy_timeout(Db, LockWaitMilliseconds);
         sqlite3_extended_result_codes(Db, 1);
-        // Look before changing anything: a file that is not ours is moved aside untouched.
-        if (PragmaText("quick_check") != QLatin1String("ok")) {
+        // Look before changing anything: a file that is not ours is moved aside untouched. Only what the check
+        // finds counts against the file; a check that could not run (busy, an I/O error) does not.
+        QString verdict;
+        if ((code = QueryText("PRAGMA quick_check", verdict)) != SQLITE_OK) {
+            return code;
+        }
+        if (verdict != QLatin1String("ok")) {
             return SQLITE_CORRUPT;
         }
         bool empty = false;
@@ -174,33 +261,50 @@ struct TSysReg::TPrivate {
             (code = Exec("PRAGMA foreign_keys=ON")) != SQLITE_OK) {
             return code;
         }
-        if (PragmaText("journal_mode").compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0 ||
-            PragmaInteger("synchronous") != 2) {
+        QString journal;
+        qint64 synchronous = 0;
+        if ((code = QueryText("PRAGMA journal_mode", journal)) != SQLITE_OK ||
+            (code = QueryInteger("PRAGMA synchronous", synchronous)) != SQLITE_OK) {
+            return code;
+        }
+        if (journal.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0 || synchronous != 2) {
             return SQLITE_CANTOPEN;
         }
         return empty ? CreateTables() : SQLITE_OK;
     }
 
-    qint64 PragmaInteger(const char* name) {
-        const QByteArray sql = QByteArray("PRAGMA ") + name;
-        TStatement statement(Db, sql.constData());
-        return statement.Ok() && statement.Step() == SQLITE_ROW ? statement.Integer(0) : -1;
+    // The first column of the statement's one row; SQLITE_OK, or the code of the failure.
+    int QueryInteger(const char* sql, qint64& value) {
+        TStatement statement(Db, sql);
+        const int code = statement.Step();
+        if (code != SQLITE_ROW) {
+            return code == SQLITE_DONE ? SQLITE_ERROR : code;
+        }
+        value = statement.Integer(0);
+        return SQLITE_OK;
     }
 
-    QString PragmaText(const char* name) {
-        const QByteArray sql = QByteArray("PRAGMA ") + name;
-        TStatement statement(Db, sql.constData());
-        return statement.Ok() && statement.Step() == SQLITE_ROW ? statement.Text(0) : QString();
+    int QueryText(const char* sql, QString& value) {
+        TStatement statement(Db, sql);
+        const int code = statement.Step();
+        if (code != SQLITE_ROW) {
+            return code == SQLITE_DONE ? SQLITE_ERROR : code;
+        }
+        value = statement.Text(0);
+        return SQLITE_OK;
     }
 
     int CheckFormat(bool& empty) {
-        const qint64 applicationId = PragmaInteger("application_id");
-        const qint64 version = PragmaInteger("user_version");
-        TStatement tables(Db, "SELECT count(*) FROM sqlite_schema");
-        if (!tables.Ok() || tables.Step() != SQLITE_ROW) {
-            return tables.Code == SQLITE_OK ? SQLITE_CORRUPT : tables.Code;
+        qint64 applicationId = 0;
+        qint64 version = 0;
+        qint64 tables = 0;
+        int code;
+        if ((code = QueryInteger("PRAGMA application_id", applicationId)) != SQLITE_OK ||
+            (code = QueryInteger("PRAGMA user_version", version)) != SQLITE_OK ||
+            (code = QueryInteger("SELECT count(*) FROM sqlite_schema", tables)) != SQLITE_OK) {
+            return code;
         }
-        empty = tables.Integer(0) == 0 && applicationId == 0 && version == 0;
+        empty = tables == 0 && applicationId == 0 && version == 0;
         if (empty) {
             return SQLITE_OK;
         }
@@ -240,11 +344,14 @@ struct TSysReg::TPrivate {
         return target;
     }
 
+    // Opens the database when it is not open yet. On failure FailureReason says why; only a file that is not a
+    // store is moved aside (and a fresh store begun), never one that is just busy or cannot be read now.
     bool EnsureOpen() {
         if (Db != nullptr) {
             return true;
         }
         if (!PrepareFiles()) {
+            FailureReason = QStringLiteral("složku nebo soubor s nastavením nelze vytvořit ani otevřít");
             return false;
         }
         int code = OpenAndCheck();
@@ -252,24 +359,32 @@ struct TSysReg::TPrivate {
             return true;
         }
         CloseDatabase();
+        FailureReason = Reason(code);
         if (!IsUnreadableFile(code)) {
-            return false; // busy, no rights, disk full: fail this operation and try again next time
+            return false; // busy, an I/O error, no memory: fail this operation and try again next time
         }
         const QString keptAt = SetAside();
         if (keptAt.isEmpty() || !PrepareFiles()) {
+            FailureReason = QStringLiteral("soubor s nastavením je poškozený a nelze ho odložit stranou");
             return false;
         }
         SetAsideNotice = keptAt;
         code = OpenAndCheck();
         if (code != SQLITE_OK) {
             CloseDatabase();
+            FailureReason = Reason(code);
             return false;
         }
+        FailureReason.clear();
         return true;
     }
 
-    bool Begin(bool immediate) {
-        if (Exec(immediate ? "BEGIN IMMEDIATE" : "BEGIN") != SQLITE_OK) {
+    // Every sequence takes the write lock at its start, waiting for another process's write to end. A sequence
+    // begun as a reader could not take it later without failing at once, whatever the wait.
+    bool Begin() {
+        const int code = Exec("BEGIN IMMEDIATE");
+        if (code != SQLITE_OK) {
+            FailureReason = Reason(code);
             return false;
         }
         InTransaction = true;
@@ -277,89 +392,122 @@ struct TSysReg::TPrivate {
         return true;
     }
 
+    // Ends the transaction without keeping anything of it, and closes the key.
     void Rollback() {
+        ResetStatements();
         if (InTransaction) {
             Exec("ROLLBACK");
         }
         InTransaction = false;
         Written = false;
+        KeyId = 0;
+        KeyPath.clear();
     }
 
-    qint64 FindKey(const QString& path) {
-        TStatement& find = Statement("SELECT id FROM keys WHERE folded = ?1");
-        find.Bind(1, Utf8(Fold(path)));
-        return find.Step() == SQLITE_ROW ? find.Integer(0) : 0;
+    // A failure of the store inside a sequence ends the sequence at once: nothing of it is kept, so no later close
+    // can commit half of it, and the write lock is free while the failure is being reported. What the caller still
+    // tries in the sequence (after a read failure it let pass) fails with the same reason.
+    [[noreturn]] void FailSequence(int code, const QString& text) {
+        Rollback();
+        FailureReason = Reason(code);
+        Fail(text);
     }
 
-    // Creates the key and each missing parent; 0 on failure.
-    qint64 CreateKey(const QString& path) {
-        const QStringList names = path.split(QLatin1Char('\\'));
-        qint64 id = 0;
+    // Why no key is open, for the text of a failure.
+    QString NoKeyReason() const {
+        return FailureReason.isEmpty() ? QStringLiteral("není otevřen žádný klíč nastavení") : FailureReason;
+    }
+
+    QString ValueFailure(const QString& name, TAction action, const QString& reason) const {
+        if (KeyPath.isEmpty()) {
+            return QStringLiteral("Hodnotu „%1“ nelze %2: %3.").arg(name, Verb(action), reason);
+        }
+        return QStringLiteral("Hodnotu „%1“ v klíči „%2“ nelze %3: %4.").arg(name, KeyPath, Verb(action), reason);
+    }
+
+    void RequireOpenKey(const QString& name, TAction action) const {
+        if (KeyId == 0) {
+            Fail(ValueFailure(name, action, NoKeyReason()));
+        }
+    }
+
+    // The key's id in `id`, 0 when there is no such key; SQLITE_OK, or the code of the failure.
+    int FindKey(const QString& path, qint64& id) {
+        TUse find = Statement("SELECT id FROM keys WHERE folded = ?1");
+        find->Bind(1, Utf8(Fold(path)));
+        const int code = find->Step();
+        id = code == SQLITE_ROW ? find->Integer(0) : 0;
+        return code == SQLITE_ROW || code == SQLITE_DONE ? SQLITE_OK : code;
+    }
+
+    // Creates the key and each missing parent; SQLITE_OK with the key's id, or the code of the failure.
+    int CreateKey(const QString& path, qint64& id) {
         QString prefix;
-        for (const QString& name : names) {
+        for (const QString& name : path.split(QLatin1Char('\\'))) {
             prefix = prefix.isEmpty() ? name : prefix + QLatin1Char('\\') + name;
-            id = FindKey(prefix);
+            int code = FindKey(prefix, id);
+            if (code != SQLITE_OK) {
+                return code;
+            }
             if (id != 0) {
                 continue;
             }
-            TStatement& insert = Statement("INSERT INTO keys (path, folded) VALUES (?1, ?2)");
-            insert.Bind(1, Utf8(prefix));
-            insert.Bind(2, Utf8(Fold(prefix)));
-            if (insert.Step() != SQLITE_DONE) {
-                return 0;
+            TUse insert = Statement("INSERT INTO keys (path, folded) VALUES (?1, ?2)");
+            insert->Bind(1, Utf8(prefix));
+            insert->Bind(2, Utf8(Fold(prefix)));
+            if ((code = insert->Step()) != SQLITE_DONE) {
+                return code;
             }
             id = sqlite3_last_insert_rowid(Db);
             Written = true;
         }
-        return id;
+        return SQLITE_OK;
     }
 
-    void RequireOpenKey(const QString& name) const {
-        if (KeyId == 0) {
-            throw ESysRegError(QStringLiteral("No key is open to access the value \"%1\".").arg(name).toStdString());
-        }
-    }
-
-    // The type and the statement positioned on the value's row, or NoValue.
-    TValueType Find(const QString& name, TStatement*& row) {
-        TStatement& find = Statement("SELECT type, data FROM entries WHERE key_id = ?1 AND folded = ?2");
-        find.Bind(1, KeyId);
-        find.Bind(2, Utf8(Fold(name)));
-        const int code = find.Step();
+    TFound Find(const QString& name) {
+        RequireOpenKey(name, TAction::Read);
+        TUse find = Statement("SELECT type, data FROM entries WHERE key_id = ?1 AND folded = ?2");
+        find->Bind(1, KeyId);
+        find->Bind(2, Utf8(Fold(name)));
+        const int code = find->Step();
+        TFound found;
         if (code == SQLITE_ROW) {
-            row = &find;
-            return TValueType(find.Integer(0));
+            found.Type = TValueType(find->Integer(0));
+            if (found.Type == IntegerValue) {
+                found.Number = find->Integer(1);
+            } else {
+                found.Text = find->Text(1);
+            }
+        } else if (code != SQLITE_DONE) {
+            FailSequence(code, ValueFailure(name, TAction::Read, Reason(code)));
         }
-        if (code != SQLITE_DONE) {
-            throw ESysRegError(
-                QStringLiteral("The value \"%1\" of \"%2\" cannot be read.").arg(name, KeyPath).toStdString());
-        }
-        return NoValue;
+        return found;
     }
 
     template <typename Bind>
     void Write(const QString& name, TValueType type, Bind bindData) {
-        RequireOpenKey(name);
-        TStatement& update = Statement("UPDATE entries SET type = ?3, data = ?4 WHERE key_id = ?1 AND folded = ?2");
-        update.Bind(1, KeyId);
-        update.Bind(2, Utf8(Fold(name)));
-        update.Bind(3, qint64(type));
-        bindData(update, 4);
-        bool done = update.Step() == SQLITE_DONE;
-        if (done && sqlite3_changes(Db) == 0) {
-            TStatement& insert =
-                Statement("INSERT INTO entries (key_id, name, folded, type, data) VALUES (?1, ?2, ?3, ?4, ?5)");
-            insert.Bind(1, KeyId);
-            insert.Bind(2, Utf8(name));
-            insert.Bind(3, Utf8(Fold(name)));
-            insert.Bind(4, qint64(type));
-            bindData(insert, 5);
-            done = insert.Step() == SQLITE_DONE;
+        RequireOpenKey(name, TAction::Write);
+        int code;
+        {
+            TUse update = Statement("UPDATE entries SET type = ?3, data = ?4 WHERE key_id = ?1 AND folded = ?2");
+            update->Bind(1, KeyId);
+            update->Bind(2, Utf8(Fold(name)));
+            update->Bind(3, qint64(type));
+            bindData(*update, 4);
+            code = update->Step();
         }
-        if (!done) {
-            throw ESysRegError(QStringLiteral("The value \"%1\" of \"%2\" cannot be written: %3")
-                                   .arg(name, KeyPath, QString::fromUtf8(sqlite3_errmsg(Db)))
-                                   .toStdString());
+        if (code == SQLITE_DONE && sqlite3_changes(Db) == 0) {
+            TUse insert =
+                Statement("INSERT INTO entries (key_id, name, folded, type, data) VALUES (?1, ?2, ?3, ?4, ?5)");
+            insert->Bind(1, KeyId);
+            insert->Bind(2, Utf8(name));
+            insert->Bind(3, Utf8(Fold(name)));
+            insert->Bind(4, qint64(type));
+            bindData(*insert, 5);
+            code = insert->Step();
+        }
+        if (code != SQLITE_DONE) {
+            FailSequence(code, ValueFailure(name, TAction::Write, Reason(code)));
         }
         Written = true;
     }
@@ -386,14 +534,19 @@ QString TSysReg::DatabasePath() const {
 
 bool TSysReg::OpenKey(const QString& path, bool create) {
     CloseKey();
-    if (!IsValidKeyPath(path) || !d->EnsureOpen() || !d->Begin(create)) {
+    d->FailureReason.clear();
+    if (!IsValidKeyPath(path) || !d->EnsureOpen() || !d->Begin()) {
         return false;
     }
-    qint64 id = d->FindKey(path);
-    if (id == 0 && create) {
-        id = d->CreateKey(path);
+    qint64 id = 0;
+    int code = d->FindKey(path, id);
+    if (code == SQLITE_OK && id == 0 && create) {
+        code = d->CreateKey(path, id);
     }
-    if (id == 0) {
+    if (code != SQLITE_OK || id == 0) {
+        if (code != SQLITE_OK) {
+            d->FailureReason = Reason(code);
+        }
         d->Rollback();
         return false;
     }
@@ -408,16 +561,17 @@ void TSysReg::CloseKey() {
     if (!d->InTransaction) {
         return;
     }
-    const bool written = d->Written;
-    if (d->Exec("COMMIT") == SQLITE_OK) {
+    d->ResetStatements();
+    const int code = d->Exec("COMMIT");
+    if (code == SQLITE_OK) {
         d->InTransaction = false;
         d->Written = false;
         return;
     }
-    const QString reason = QString::fromUtf8(sqlite3_errmsg(d->Db));
+    const bool written = d->Written;
     d->Rollback();
     if (written) {
-        throw ESysRegError(QStringLiteral("The store could not save the changes: %1").arg(reason).toStdString());
+        Fail(QStringLiteral("Změny nastavení nelze uložit: %1.").arg(Reason(code)));
     }
 }
 
@@ -430,25 +584,19 @@ QString TSysReg::CurrentPath() const {
 }
 
 QString TSysReg::ReadString(const QString& name) {
-    d->RequireOpenKey(name);
-    TStatement* row = nullptr;
-    switch (d->Find(name, row)) {
-    case NoValue:
-        return {};
-    case StringValue:
-        return row->Text(1);
-    default:
-        throw ESysRegError(QStringLiteral("The value \"%1\" is not a text.").arg(name).toStdString());
+    const TFound found = d->Find(name);
+    if (found.Type == IntegerValue) {
+        Fail(QStringLiteral("Hodnota „%1“ není text.").arg(name));
     }
+    return found.Text;
 }
 
 qint32 TSysReg::ReadInteger(const QString& name) {
-    d->RequireOpenKey(name);
-    TStatement* row = nullptr;
-    if (d->Find(name, row) != IntegerValue) {
-        throw ESysRegError(QStringLiteral("The value \"%1\" is missing or not a number.").arg(name).toStdString());
+    const TFound found = d->Find(name);
+    if (found.Type != IntegerValue) {
+        Fail(QStringLiteral("Hodnota „%1“ chybí nebo není číslo.").arg(name));
     }
-    return qint32(row->Integer(1));
+    return qint32(found.Number);
 }
 
 bool TSysReg::ReadBool(const QString& name) {
@@ -476,22 +624,26 @@ TSysReg::TValueType TSysReg::GetDataType(const QString& name) {
     if (d->KeyId == 0) {
         return NoValue;
     }
-    TStatement* row = nullptr;
     try {
-        return d->Find(name, row);
+        return d->Find(name).Type;
     } catch (const ESysRegError&) {
         return NoValue;
     }
 }
 
 bool TSysReg::DeleteValue(const QString& name) {
-    if (d->KeyId == 0) {
-        return false;
+    d->RequireOpenKey(name, TAction::Delete);
+    int code;
+    {
+        TUse remove = d->Statement("DELETE FROM entries WHERE key_id = ?1 AND folded = ?2");
+        remove->Bind(1, d->KeyId);
+        remove->Bind(2, Utf8(Fold(name)));
+        code = remove->Step();
     }
-    TStatement& remove = d->Statement("DELETE FROM entries WHERE key_id = ?1 AND folded = ?2");
-    remove.Bind(1, d->KeyId);
-    remove.Bind(2, Utf8(Fold(name)));
-    if (remove.Step() != SQLITE_DONE || sqlite3_changes(d->Db) == 0) {
+    if (code != SQLITE_DONE) {
+        d->FailSequence(code, d->ValueFailure(name, TAction::Delete, Reason(code)));
+    }
+    if (sqlite3_changes(d->Db) == 0) {
         return false;
     }
     d->Written = true;
@@ -499,32 +651,46 @@ bool TSysReg::DeleteValue(const QString& name) {
 }
 
 QStringList TSysReg::GetValueNames() {
-    d->RequireOpenKey(QString());
-    TStatement& list = d->Statement("SELECT name FROM entries WHERE key_id = ?1 ORDER BY id");
-    list.Bind(1, d->KeyId);
+    if (d->KeyId == 0) {
+        Fail(QStringLiteral("Hodnoty nelze vypsat: %1.").arg(d->NoKeyReason()));
+    }
     QStringList names;
     int code;
-    while ((code = list.Step()) == SQLITE_ROW) {
-        names.append(list.Text(0));
+    {
+        TUse list = d->Statement("SELECT name FROM entries WHERE key_id = ?1 ORDER BY id");
+        list->Bind(1, d->KeyId);
+        while ((code = list->Step()) == SQLITE_ROW) {
+            names.append(list->Text(0));
+        }
     }
     if (code != SQLITE_DONE) {
-        throw ESysRegError(QStringLiteral("The values of \"%1\" cannot be listed.").arg(d->KeyPath).toStdString());
+        d->FailSequence(code, QStringLiteral("Hodnoty klíče „%1“ nelze vypsat: %2.").arg(d->KeyPath, Reason(code)));
     }
     return names;
 }
 
 bool TSysReg::DeleteKey(const QString& path) {
     CloseKey();
-    if (!IsValidKeyPath(path) || !d->EnsureOpen() || !d->Begin(true)) {
+    d->FailureReason.clear();
+    if (!IsValidKeyPath(path) || !d->EnsureOpen() || !d->Begin()) {
         return false;
     }
-    const QByteArray folded = Utf8(Fold(path));
-    // The key itself and every key whose path continues it after a backslash.
-    TStatement& remove =
-        d->Statement("DELETE FROM keys WHERE folded = ?1 OR substr(folded, 1, length(?1) + 1) = ?1 || '\\'");
-    remove.Bind(1, folded);
-    const bool removed = remove.Step() == SQLITE_DONE && sqlite3_changes(d->Db) > 0;
-    if (!removed || d->Exec("COMMIT") != SQLITE_OK) {
+    int code;
+    {
+        // The key itself and every key whose path continues it after a backslash.
+        TUse remove =
+            d->Statement("DELETE FROM keys WHERE folded = ?1 OR substr(folded, 1, length(?1) + 1) = ?1 || '\\'");
+        remove->Bind(1, Utf8(Fold(path)));
+        code = remove->Step();
+    }
+    const bool removed = code == SQLITE_DONE && sqlite3_changes(d->Db) > 0;
+    if (removed) {
+        code = d->Exec("COMMIT");
+    }
+    if (!removed || code != SQLITE_OK) {
+        if (code != SQLITE_DONE && code != SQLITE_OK) {
+            d->FailureReason = Reason(code);
+        }
         d->Rollback();
         return false;
     }
@@ -534,19 +700,26 @@ bool TSysReg::DeleteKey(const QString& path) {
 
 QStringList TSysReg::GetKeyPaths() {
     CloseKey();
-    QStringList paths;
+    d->FailureReason.clear();
     if (!d->EnsureOpen()) {
-        throw ESysRegError(QStringLiteral("The store %1 cannot be opened.").arg(DatabasePath()).toStdString());
+        Fail(QStringLiteral("Klíče nastavení nelze vypsat: %1.").arg(d->FailureReason));
     }
-    TStatement& list = d->Statement("SELECT path FROM keys ORDER BY id");
+    QStringList paths;
     int code;
-    while ((code = list.Step()) == SQLITE_ROW) {
-        paths.append(list.Text(0));
+    {
+        TUse list = d->Statement("SELECT path FROM keys ORDER BY id");
+        while ((code = list->Step()) == SQLITE_ROW) {
+            paths.append(list->Text(0));
+        }
     }
     if (code != SQLITE_DONE) {
-        throw ESysRegError(QStringLiteral("The keys of the store cannot be listed.").toStdString());
+        Fail(QStringLiteral("Klíče nastavení nelze vypsat: %1.").arg(Reason(code)));
     }
     return paths;
+}
+
+QString TSysReg::FailureReason() const {
+    return d->FailureReason;
 }
 
 QString TSysReg::TakeSetAsideNotice() {

@@ -5,8 +5,9 @@
 #include <memory>
 #include <stdexcept>
 
-// A failed store operation that the caller did not expect to fail: a write that did not happen, an integer read of
-// a missing or mistyped value, a read of a string that is not one.
+// A failed store operation that the caller did not expect to fail: a write or delete that did not happen, an
+// integer read of a missing or mistyped value, a read of a string that is not one. Its text is Czech and goes to
+// the user as it is.
 class ESysRegError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -17,7 +18,9 @@ public:
 // spelling of their first write; values enumerate in the order they were created.
 //
 // Use is always one sequence: close, open the key needed, work, close. Opening begins a transaction and closing
-// commits it, so each sequence is atomic and durable. One key is open at a time.
+// commits it, so each sequence is atomic and durable. One key is open at a time. Another process (the store tool)
+// may use the file meanwhile: an open waits for its write to end. A failure of the store inside a sequence rolls
+// the whole sequence back at once and closes the key.
 class TSysReg {
 public:
     enum TValueType { NoValue = 0, StringValue = 1, IntegerValue = 4 };
@@ -35,7 +38,7 @@ public:
 
     // Opens the key, creating it and its parents when missing and `create` is set. False when the key does not
     // exist (and is not to be created), the path is not a valid key path, or the store cannot be opened or locked
-    // in time; the reads and writes that follow then fail.
+    // in time (FailureReason() then says why); the reads and writes that follow then fail.
     bool OpenKey(const QString& path, bool create);
     // Commits and closes the open key, if any. Throws ESysRegError when the commit of written values fails.
     void CloseKey();
@@ -47,23 +50,31 @@ public:
     // A missing value or a value of another type throws.
     qint32 ReadInteger(const QString& name);
     bool ReadBool(const QString& name);
-    // Creates or replaces the value; throws when the value cannot be written.
+    // Creates or replaces the value; throws when no key is open or the value cannot be written.
     void WriteString(const QString& name, const QString& value);
     void WriteInteger(const QString& name, qint32 value);
     void WriteBool(const QString& name, bool value);
     bool ValueExists(const QString& name);
     TValueType GetDataType(const QString& name);
+    // False when the key has no such value; throws when no key is open or the value cannot be deleted.
     bool DeleteValue(const QString& name);
     // Names of the open key's values in enumeration order; throws when no key is open.
     QStringList GetValueNames();
 
-    // Removes the key with its values and every key below it. Closes the open key first.
+    // Removes the key with its values and every key below it. Closes the open key first. False when there is no
+    // such key, or when the store failed (FailureReason() then says why).
     bool DeleteKey(const QString& path);
     // Every key path of the store in creation order (for the store tool). Closes the open key first.
     QStringList GetKeyPaths();
 
-    // When the database file could not be read as a store (garbage, truncated, a newer format) it was moved aside
-    // and a fresh store started: the path it went to, handed out once; empty otherwise.
+    // Why the last OpenKey or DeleteKey could not reach the store (locked by another process after the wait, an
+    // I/O error, no memory, ...), or why the store ended the open sequence, in Czech; empty when it could, also
+    // when the key was simply missing.
+    QString FailureReason() const;
+
+    // When the database file was not a store (garbage, damaged, a newer format, another program's database) it was
+    // moved aside and a fresh store started: the path it went to, handed out once; empty otherwise. A store that
+    // is only locked or cannot be read just now stays where it is.
     QString TakeSetAsideNotice();
 
 private:

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -411,6 +412,18 @@ private Q_SLOTS:
         // The values copied before the failure stay changed; the rest of the save was skipped.
         QCOMPARE(Settings.LoginName, u"Jarka"_qs);
         QVERIFY(form->isVisible());
+    }
+
+    void emptyListThatCannotBeSavedIsAnError() {
+        auto form = CreateForm();
+        QFile blocker(TestStore->Folder.filePath(u"not-a-folder"_qs));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        TSysReg broken(blocker.fileName() + u"/store"_qs);
+        InstallSysReg(&broken);
+        const auto reinstall = qScopeGuard([this] { InstallSysReg(&TestStore->Registry); });
+        // The user removed the last watched nick; the store cannot take the empty list.
+        QVERIFY_THROWS_EXCEPTION(ESysRegError, form->SaveNickList());
     }
 
     void exceptionsOfEveryKindAreReported() {

@@ -1,9 +1,14 @@
 #include "regfile.h"
+#include "store/encrypt.h"
 #include "store/sysreg.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sqlite3.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -30,7 +35,12 @@ class TestStoreTool : public QObject {
         process.start(QStringLiteral(CVRLIK_STORE_BINARY), arguments);
         process.write(input);
         process.closeWriteChannel();
-        process.waitForFinished(30000);
+        // Generous for a sanitizer build on a busy machine; a run that never ends fails the test, not the timing.
+        if (!process.waitForFinished(120000)) {
+            process.kill();
+            process.waitForFinished();
+            return {-1, {}, QStringLiteral("cvrlik-store did not end")};
+        }
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
     }
@@ -122,7 +132,7 @@ private Q_SLOTS:
         QVERIFY(parsed.Keys.isEmpty());
         const TRun run = Tool({QStringLiteral("import"), QStringLiteral("-")}, (good + text).toUtf8());
         QCOMPARE(run.ExitCode, 1);
-        QVERIFY(run.Err.contains(QStringLiteral("line ")));
+        QVERIFY(run.Err.contains(QStringLiteral("řádek ")));
         QCOMPARE(Tool({QStringLiteral("get"), Key, QStringLiteral("Before")}).ExitCode, 1);
     }
 
@@ -132,6 +142,71 @@ private Q_SLOTS:
         QCOMPARE(Tool({QStringLiteral("import"), QStringLiteral("-")}, text.toUtf8()).ExitCode, 0);
         QCOMPARE(Tool({QStringLiteral("list"), QStringLiteral("K")}).Out, QStringLiteral("h\tstring\tAB\n"));
         QCOMPARE(Tool({QStringLiteral("keys")}).Out, QStringLiteral("K\n"));
+    }
+
+    void helpPrintsTheUsage() {
+        const TRun run = Tool({QStringLiteral("--help")});
+        QCOMPARE(run.ExitCode, 0);
+        QVERIFY(run.Err.isEmpty());
+        QVERIFY(run.Out.contains(QStringLiteral("cvrlik-store export [SOUBOR]")));
+        QVERIFY(run.Out.endsWith(QLatin1Char('\n')));
+    }
+
+    void exportIsPrivate_data() {
+        QTest::addColumn<bool>("existed");
+        QTest::newRow("a new file") << false;
+        QTest::newRow("a file others could read") << true;
+    }
+    void exportIsPrivate() {
+        QFETCH(bool, existed);
+        QCOMPARE(Tool({"set", Key, "LoginPassword", "--string", "fhqk"}).ExitCode, 0);
+        const QString path = Home.filePath(QStringLiteral("backup.reg"));
+        QFile::remove(path);
+        if (existed) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        }
+        QCOMPARE(Tool({QStringLiteral("export"), path}).ExitCode, 0);
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &status), 0);
+        QCOMPARE(int(status.st_mode & 0777), 0600);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("\"LoginPassword\"=\"fhqk\""));
+    }
+
+    void passwordIsStoredScrambled_data() {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("plain letters") << QStringLiteral("demo");
+        QTest::newRow("Czech letters") << QStringLiteral("žluťoučký kůň");
+        QTest::newRow("empty") << QString();
+    }
+    void passwordIsStoredScrambled() {
+        QFETCH(QString, password);
+        QCOMPARE(Tool({"set", Key, "LoginPassword", "--password", password}).ExitCode, 0);
+        TSysReg store(StoreFolder(Home.path()));
+        QVERIFY(store.OpenKey(Key, false));
+        const QString stored = store.ReadString(QStringLiteral("LoginPassword"));
+        store.CloseKey();
+        QCOMPARE(stored, ScrambleText(password));
+        QCOMPARE(UnscrambleText(stored), password);
+    }
+
+    void busyStoreIsReportedAndKept() {
+        QCOMPARE(Tool({"set", Key, "LoginName", "--string", "demo"}).ExitCode, 0);
+        const QString path = StoreFolder(Home.path()) + QStringLiteral("/registry.db");
+        sqlite3* holder = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &holder), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(holder, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        const TRun run = Tool({"get", Key, "LoginName"});
+        sqlite3_close(holder);
+        QCOMPARE(run.ExitCode, 1);
+        QVERIFY2(run.Err.contains(QStringLiteral("zamčený")), qPrintable(run.Err));
+        QCOMPARE(QDir(StoreFolder(Home.path())).entryList({QStringLiteral("*unreadable*")}, QDir::AllEntries),
+                 QStringList());
+        QCOMPARE(Tool({"get", Key, "LoginName"}).Out, QStringLiteral("demo\n"));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "store/settings.h"
 #include "store/sysreg.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -28,6 +29,40 @@ void RunSql(const QString& path, const char* sql) {
     QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
     QCOMPARE(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
+}
+
+// A watched-user list saved anew as SaveNickList does: the stored nicks deleted, the new ones written.
+void SaveList(TSysReg& store, const QString& key, const QStringList& nicks) {
+    store.CloseKey();
+    if (!store.OpenKey(key, false)) {
+        store.OpenKey(key, true);
+    }
+    for (const QString& name : store.GetValueNames()) {
+        store.DeleteValue(name);
+    }
+    for (const QString& nick : nicks) {
+        store.WriteBool(nick, true);
+    }
+    store.CloseKey();
+}
+
+enum TFailingUse { WriteWithoutKey, DeleteWithoutKey, MissingNumber, NumberAsText };
+
+void Use(TSysReg& store, TFailingUse use) {
+    switch (use) {
+    case WriteWithoutKey:
+        store.WriteString(QStringLiteral("LoginName"), QStringLiteral("demo"));
+        break;
+    case DeleteWithoutKey:
+        store.DeleteValue(QStringLiteral("LoginName"));
+        break;
+    case MissingNumber:
+        store.ReadInteger(QStringLiteral("LoginName"));
+        break;
+    case NumberAsText:
+        store.ReadString(QStringLiteral("LoginName"));
+        break;
+    }
 }
 
 } // namespace
@@ -243,6 +278,157 @@ private Q_SLOTS:
         QCOMPARE(Store->ReadInteger(QStringLiteral("Before")), 1);
         Store->CloseKey();
         QVERIFY(Store->TakeSetAsideNotice().isEmpty()); // a busy store is never taken for a broken one
+    }
+
+    void writesGoOnAfterAnotherProcessWrote() {
+        QVERIFY(Store->OpenKey(Key, true));
+        Store->WriteString(QStringLiteral("LoginName"), QStringLiteral("demo"));
+        Store->CloseKey();
+        QVERIFY(Store->OpenKey(Key, true));
+        QCOMPARE(Store->ReadString(QStringLiteral("LoginName")), QStringLiteral("demo"));
+        Store->CloseKey();
+
+        TSysReg tool(Store->Folder()); // the store tool, writing while the program runs
+        QVERIFY(tool.OpenKey(Key, true));
+        tool.WriteInteger(QStringLiteral("ProxyPort"), 3128);
+        tool.CloseKey();
+
+        QVERIFY(Store->OpenKey(Key, true));
+        QCOMPARE(Store->ReadInteger(QStringLiteral("ProxyPort")), 3128);
+        Store->WriteString(QStringLiteral("LoginName"), QStringLiteral("other"));
+        Store->CloseKey();
+        QVERIFY(tool.OpenKey(Key, false));
+        QCOMPARE(tool.ReadString(QStringLiteral("LoginName")), QStringLiteral("other"));
+        tool.CloseKey();
+    }
+
+    void storeThatCannotBeReadNowStaysInPlace_data() {
+        QTest::addColumn<bool>("exclusive");
+        QTest::newRow("held in exclusive locking mode by another process") << true;
+        QTest::newRow("its journal cannot be opened") << false;
+    }
+    void storeThatCannotBeReadNowStaysInPlace() {
+        QFETCH(bool, exclusive);
+        QVERIFY(Store->OpenKey(Key, true));
+        Store->WriteString(QStringLiteral("LoginName"), QStringLiteral("demo"));
+        Store->CloseKey();
+        const QString folder = Store->Folder();
+        const QString path = Store->DatabasePath();
+        Store = std::make_unique<TSysReg>(folder); // a new run, nothing opened yet
+        sqlite3* holder = nullptr;
+        if (exclusive) {
+            QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &holder), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(holder, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
+                     SQLITE_OK);
+        } else {
+            QVERIFY(QDir().mkdir(path + QStringLiteral("-wal")));
+        }
+
+        QVERIFY(!Store->OpenKey(Key, true));
+        QVERIFY(Store->FailureReason().contains(QStringLiteral("nastavením")));
+        QVERIFY(Store->TakeSetAsideNotice().isEmpty());
+        QCOMPARE(QDir(folder).entryList({QStringLiteral("*unreadable*")}, QDir::AllEntries), QStringList());
+
+        if (exclusive) {
+            sqlite3_close(holder);
+        } else {
+            QVERIFY(QDir().rmdir(path + QStringLiteral("-wal")));
+        }
+        QVERIFY(Store->OpenKey(Key, false));
+        QVERIFY(Store->FailureReason().isEmpty());
+        QCOMPARE(Store->ReadString(QStringLiteral("LoginName")), QStringLiteral("demo"));
+        Store->CloseKey();
+    }
+
+    void savingAListWaitsForAnotherWriter() {
+        const QString nickList = Key + QStringLiteral("\\Nick List");
+        QVERIFY(Store->OpenKey(nickList, true));
+        Store->WriteBool(QStringLiteral("alice"), true);
+        Store->CloseKey();
+        const QString folder = Store->Folder();
+        Store.reset(); // the child must not share this process's connection
+
+        int ready[2];
+        QCOMPARE(::pipe(ready), 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            // The store tool writes for a while; the program saves its list meanwhile and must wait for it.
+            TSysReg tool(folder);
+            tool.OpenKey(Key, true);
+            tool.WriteInteger(QStringLiteral("ProxyPort"), 3128);
+            [[maybe_unused]] const ssize_t written = ::write(ready[1], "!", 1);
+            ::usleep(200 * 1000);
+            tool.CloseKey();
+            _exit(0);
+        }
+        ::close(ready[1]);
+        char byte = 0;
+        const ssize_t got = ::read(ready[0], &byte, 1);
+        ::close(ready[0]);
+        QCOMPARE(got, ssize_t(1));
+
+        Store = std::make_unique<TSysReg>(folder);
+        QVERIFY(Store->OpenKey(nickList, false));
+        QVERIFY(Store->DeleteValue(QStringLiteral("alice")));
+        Store->WriteBool(QStringLiteral("bob"), false);
+        Store->CloseKey();
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QCOMPARE(Names(*Store, nickList), QStringList{QStringLiteral("bob")});
+    }
+
+    void failureInASequenceRollsItBackAtOnce_data() {
+        QTest::addColumn<QByteArray>("refusal");
+        QTest::newRow("a write fails") << QByteArray("CREATE TRIGGER refuse BEFORE INSERT ON entries "
+                                                     "WHEN NEW.name = 'd' BEGIN SELECT RAISE(ABORT, 'no'); END");
+        QTest::newRow("a delete fails") << QByteArray("CREATE TRIGGER refuse BEFORE DELETE ON entries "
+                                                      "WHEN OLD.name = 'b' BEGIN SELECT RAISE(ABORT, 'no'); END");
+    }
+    void failureInASequenceRollsItBackAtOnce() {
+        QFETCH(QByteArray, refusal);
+        const QString nickList = Key + QStringLiteral("\\Nick List");
+        SaveList(*Store, nickList, {QStringLiteral("a"), QStringLiteral("b")});
+        RunSql(Store->DatabasePath(), refusal.constData());
+
+        QVERIFY_THROWS_EXCEPTION(ESysRegError, SaveList(*Store, nickList, (QStringList{"c", "d", "e"})));
+        QVERIFY(!Store->HasOpenKey());
+        QVERIFY(!Store->FailureReason().isEmpty()); // what the sequence still tries fails with the store's reason
+        // The write lock is free while the failure is being reported.
+        TSysReg other(Store->Folder());
+        QVERIFY(other.OpenKey(Key, true));
+        other.WriteInteger(QStringLiteral("ProxyPort"), 3128);
+        other.CloseKey();
+        // Nothing of the failed sequence is committed by a later one.
+        QVERIFY(Store->OpenKey(Key, true));
+        Store->CloseKey();
+        QCOMPARE(Names(*Store, nickList), (QStringList{"a", "b"}));
+    }
+
+    void failuresAreToldInCzech_data() {
+        QTest::addColumn<int>("use");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("write with no key open") << int(WriteWithoutKey) << QStringLiteral("nelze zapsat");
+        QTest::newRow("delete with no key open") << int(DeleteWithoutKey) << QStringLiteral("nelze smazat");
+        QTest::newRow("missing number") << int(MissingNumber) << QStringLiteral("chybí nebo není číslo");
+        QTest::newRow("number read as text") << int(NumberAsText) << QStringLiteral("není text");
+    }
+    void failuresAreToldInCzech() {
+        QFETCH(int, use);
+        QFETCH(QString, told);
+        if (use != WriteWithoutKey && use != DeleteWithoutKey) {
+            QVERIFY(Store->OpenKey(Key, true));
+            if (use == NumberAsText) {
+                Store->WriteInteger(QStringLiteral("LoginName"), 1);
+            }
+        }
+        try {
+            Use(*Store, TFailingUse(use));
+            QFAIL("no failure");
+        } catch (const ESysRegError& error) {
+            const QString text = QString::fromUtf8(error.what());
+            QVERIFY2(text.contains(told) && text.contains(QStringLiteral("LoginName")), error.what());
+        }
+        Store->CloseKey();
     }
 };
 

@@ -1,26 +1,36 @@
 // cvrlik-store: reads and changes the program's configuration store from the command line.
 #include "regfile.h"
+#include "store/encrypt.h"
 #include "store/sysreg.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QTextStream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
 enum TExitCode { Success = 0, Failure = 1, Misuse = 2 };
 
-const char* const Usage = "usage: cvrlik-store keys\n"
-                          "       cvrlik-store list KEY\n"
-                          "       cvrlik-store get KEY NAME\n"
-                          "       cvrlik-store set KEY NAME --string TEXT\n"
-                          "       cvrlik-store set KEY NAME --int N\n"
-                          "       cvrlik-store delete KEY [NAME]\n"
-                          "       cvrlik-store export [FILE]\n"
-                          "       cvrlik-store import FILE\n"
-                          "KEY is a whole key path such as 'SOFTWARE\\Velmor\\Cvrlik\\Nick List'.\n";
+const char* const Usage = "použití: cvrlik-store keys\n"
+                          "         cvrlik-store list KLÍČ\n"
+                          "         cvrlik-store get KLÍČ NÁZEV\n"
+                          "         cvrlik-store set KLÍČ NÁZEV --string TEXT\n"
+                          "         cvrlik-store set KLÍČ NÁZEV --int N\n"
+                          "         cvrlik-store set KLÍČ NÁZEV --password TEXT\n"
+                          "         cvrlik-store delete KLÍČ [NÁZEV]\n"
+                          "         cvrlik-store export [SOUBOR]\n"
+                          "         cvrlik-store import SOUBOR\n"
+                          "         cvrlik-store --help\n"
+                          "KLÍČ je celá cesta ke klíči, například 'SOFTWARE\\Velmor\\Cvrlik\\Nick List'.\n"
+                          "--password uloží TEXT zamaskovaný, jak program ukládá hesla.\n"
+                          "Export obsahuje zamaskovaná hesla a soubor dostane práva 0600.\n";
 
 void Print(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -42,6 +52,18 @@ bool OpenExisting(TSysReg& store, const QString& key) {
     return store.OpenKey(key, false);
 }
 
+// After a failed open of the key: a store that could not be reached says why, a missing key says so.
+int KeyFailure(TSysReg& store, const QString& key) {
+    if (!store.FailureReason().isEmpty()) {
+        return Fail(QStringLiteral("klíč %1 nelze otevřít: %2").arg(key, store.FailureReason()));
+    }
+    return Fail(QStringLiteral("klíč %1 neexistuje").arg(key));
+}
+
+int MissingValue(const QString& key, const QString& name) {
+    return Fail(QStringLiteral("hodnota %1 v klíči %2 neexistuje").arg(name, key));
+}
+
 int Keys(TSysReg& store) {
     for (const QString& path : store.GetKeyPaths()) {
         Print(stdout, path + QLatin1Char('\n'));
@@ -51,7 +73,7 @@ int Keys(TSysReg& store) {
 
 int List(TSysReg& store, const QString& key) {
     if (!OpenExisting(store, key)) {
-        return Fail(QStringLiteral("no key %1").arg(key));
+        return KeyFailure(store, key);
     }
     for (const QString& name : store.GetValueNames()) {
         const bool isInteger = store.GetDataType(name) == TSysReg::IntegerValue;
@@ -65,9 +87,12 @@ int List(TSysReg& store, const QString& key) {
 }
 
 int Get(TSysReg& store, const QString& key, const QString& name) {
-    if (!OpenExisting(store, key) || !store.ValueExists(name)) {
+    if (!OpenExisting(store, key)) {
+        return KeyFailure(store, key);
+    }
+    if (!store.ValueExists(name)) {
         store.CloseKey();
-        return Fail(QStringLiteral("no value %1 in %2").arg(name, key));
+        return MissingValue(key, name);
     }
     const QString value = store.GetDataType(name) == TSysReg::IntegerValue ? QString::number(store.ReadInteger(name))
                                                                            : store.ReadString(name);
@@ -86,17 +111,19 @@ int Set(TSysReg& store, const QStringList& args) {
         bool ok = false;
         const qlonglong parsed = data.toLongLong(&ok, 10);
         if (!ok || parsed < INT32_MIN || parsed > UINT32_MAX) {
-            return MisuseOf(QStringLiteral("not a 32-bit number: %1").arg(data));
+            return MisuseOf(QStringLiteral("%1 není 32bitové číslo").arg(data));
         }
         number = qint32(quint32(parsed));
-    } else if (kind != QLatin1String("--string")) {
-        return MisuseOf(QStringLiteral("set takes --string TEXT or --int N"));
+    } else if (kind != QLatin1String("--string") && kind != QLatin1String("--password")) {
+        return MisuseOf(QStringLiteral("set potřebuje --string TEXT, --int N nebo --password TEXT"));
     }
     if (!store.OpenKey(key, true)) {
-        return Fail(QStringLiteral("cannot open %1").arg(key));
+        return KeyFailure(store, key);
     }
     if (kind == QLatin1String("--int")) {
         store.WriteInteger(name, number);
+    } else if (kind == QLatin1String("--password")) {
+        store.WriteString(name, ScrambleText(data)); // in the form the program keeps its passwords
     } else {
         store.WriteString(name, data);
     }
@@ -107,11 +134,35 @@ int Set(TSysReg& store, const QStringList& args) {
 int Delete(TSysReg& store, const QStringList& args) {
     const QString& key = args.at(0);
     if (args.size() == 1) {
-        return store.DeleteKey(key) ? Success : Fail(QStringLiteral("no key %1").arg(key));
+        return store.DeleteKey(key) ? Success : KeyFailure(store, key);
     }
-    const bool deleted = OpenExisting(store, key) && store.DeleteValue(args.at(1));
+    if (!OpenExisting(store, key)) {
+        return KeyFailure(store, key);
+    }
+    const bool deleted = store.DeleteValue(args.at(1));
     store.CloseKey();
-    return deleted ? Success : Fail(QStringLiteral("no value %1 in %2").arg(args.at(1), key));
+    return deleted ? Success : MissingValue(key, args.at(1));
+}
+
+// The export holds the scrambled passwords, which are easily recovered: only the user may read the file, also
+// when it existed before with a wider mode.
+bool WritePrivateFile(const QString& path, const QByteArray& data, QString& error) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    QFile file;
+    if (::fchmod(fd, 0600) != 0 || !file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        ::close(fd);
+        return false;
+    }
+    if (file.write(data) != data.size() || !file.flush()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 int Export(TSysReg& store, const QStringList& args) {
@@ -120,9 +171,9 @@ int Export(TSysReg& store, const QStringList& args) {
         Print(stdout, text);
         return Success;
     }
-    QFile file(args.at(0));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text.toUtf8()) < 0 || !file.flush()) {
-        return Fail(QStringLiteral("cannot write %1: %2").arg(args.at(0), file.errorString()));
+    QString error;
+    if (!WritePrivateFile(args.at(0), text.toUtf8(), error)) {
+        return Fail(QStringLiteral("soubor %1 nelze zapsat (%2)").arg(args.at(0), error));
     }
     return Success;
 }
@@ -132,11 +183,11 @@ int Import(TSysReg& store, const QString& path) {
     const bool opened =
         path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
     if (!opened) {
-        return Fail(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+        return Fail(QStringLiteral("soubor %1 nelze přečíst (%2)").arg(path, file.errorString()));
     }
     const TRegFile parsed = ParseRegFile(QString::fromUtf8(file.readAll()));
     if (!parsed.Error.isEmpty()) {
-        return Fail(QStringLiteral("%1: %2; nothing was imported").arg(path, parsed.Error));
+        return Fail(QStringLiteral("%1: %2; nic nebylo importováno").arg(path, parsed.Error));
     }
     ImportRegFile(store, parsed);
     return Success;
@@ -144,11 +195,15 @@ int Import(TSysReg& store, const QString& path) {
 
 int Run(TSysReg& store, const QStringList& args) {
     if (args.isEmpty()) {
-        return MisuseOf(QStringLiteral("no command given"));
+        return MisuseOf(QStringLiteral("chybí příkaz"));
     }
     const QString command = args.at(0);
     const QStringList rest = args.mid(1);
     auto needs = [&rest](qsizetype least, qsizetype most) { return rest.size() >= least && rest.size() <= most; };
+    if ((command == QLatin1String("--help") || command == QLatin1String("-h")) && needs(0, 0)) {
+        std::fputs(Usage, stdout);
+        return Success;
+    }
     if (command == QLatin1String("keys") && needs(0, 0)) {
         return Keys(store);
     }
@@ -170,7 +225,7 @@ int Run(TSysReg& store, const QStringList& args) {
     if (command == QLatin1String("import") && needs(1, 1)) {
         return Import(store, rest.at(0));
     }
-    return MisuseOf(QStringLiteral("wrong command or arguments: %1").arg(args.join(QLatin1Char(' '))));
+    return MisuseOf(QStringLiteral("neznámý příkaz nebo špatné argumenty: %1").arg(args.join(QLatin1Char(' '))));
 }
 
 } // namespace
@@ -183,12 +238,12 @@ int main(int argc, char* argv[]) {
         store.CloseKey();
         const QString setAside = store.TakeSetAsideNotice();
         if (!setAside.isEmpty()) {
-            Fail(QStringLiteral("the store file could not be read; it was kept as %1 and a new store begun")
+            Fail(QStringLiteral("soubor s nastavením nešel přečíst; byl odložen jako %1 a začíná nové nastavení")
                      .arg(setAside),
                  Success);
         }
         return code;
     } catch (const ESysRegError& error) {
-        return Fail(QString::fromStdString(error.what()));
+        return Fail(QString::fromUtf8(error.what()));
     }
 }

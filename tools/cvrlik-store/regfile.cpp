@@ -174,6 +174,15 @@ QStringList LogicalLines(const QString& text, QList<int>& lineNumbers) {
     return lines;
 }
 
+// After a failed open or removal of a key: throws when the store itself failed (busy, an I/O error), so a missing
+// key is never confused with a store that could not be read.
+void RequireReachable(TSysReg& store, const QString& path) {
+    if (!store.FailureReason().isEmpty()) {
+        throw ESysRegError(
+            QStringLiteral("Klíč „%1“ nelze otevřít: %2.").arg(path, store.FailureReason()).toStdString());
+    }
+}
+
 } // namespace
 
 QString ExportRegFile(TSysReg& store) {
@@ -181,6 +190,7 @@ QString ExportRegFile(TSysReg& store) {
     for (const QString& path : store.GetKeyPaths()) {
         text += QStringLiteral("\n[") + path + QStringLiteral("]\n");
         if (!store.OpenKey(path, false)) {
+            RequireReachable(store, path);
             continue; // removed meanwhile by another process
         }
         for (const QString& name : store.GetValueNames()) {
@@ -215,10 +225,10 @@ TRegFile ParseRegFile(const QString& text) {
         }
         TRegValue value;
         if (file.Keys.isEmpty() || file.Keys.back().Delete || !ReadValue(line, value)) {
-            file.Error = QStringLiteral("line %1: %2")
+            file.Error = QStringLiteral("řádek %1: %2")
                              .arg(lineNumbers.at(i))
-                             .arg(file.Keys.isEmpty() ? QStringLiteral("a value before the first [KEY] line")
-                                                      : QStringLiteral("not a value line this tool can read"));
+                             .arg(file.Keys.isEmpty() ? QStringLiteral("hodnota před prvním řádkem [KLÍČ]")
+                                                      : QStringLiteral("řádek hodnoty, kterému nástroj nerozumí"));
             file.Keys.clear();
             return file;
         }
@@ -230,11 +240,14 @@ TRegFile ParseRegFile(const QString& text) {
 void ImportRegFile(TSysReg& store, const TRegFile& file) {
     for (const TRegKey& key : file.Keys) {
         if (key.Delete) {
-            store.DeleteKey(key.Path);
+            if (!store.DeleteKey(key.Path)) {
+                RequireReachable(store, key.Path); // a key that is not there needs no removal
+            }
             continue;
         }
         if (!store.OpenKey(key.Path, true)) {
-            throw ESysRegError(QStringLiteral("The key \"%1\" cannot be opened.").arg(key.Path).toStdString());
+            RequireReachable(store, key.Path);
+            throw ESysRegError(QStringLiteral("Klíč „%1“ nelze otevřít.").arg(key.Path).toStdString());
         }
         for (const TRegValue& value : key.Values) {
             switch (value.Kind) {

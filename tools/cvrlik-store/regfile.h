@@ -35,9 +35,11 @@ struct TRegFile {
     QString Error; // empty when the text was read whole
 };
 
+// Throws ESysRegError when the store cannot be read.
 QString ExportRegFile(TSysReg& store);
 TRegFile ParseRegFile(const QString& text);
-// Writes a parsed file into the store, one transaction per key. Throws ESysRegError when a write fails.
+// Writes a parsed file into the store, one transaction per key. Throws ESysRegError when a write fails or the
+// store cannot be reached.
 void ImportRegFile(TSysReg& store, const TRegFile& file);
 
 // A value in the escaped one-line form the tool lists: \\ \t \n \r \0 stand for themselves.
