@@ -8,6 +8,7 @@ packages=(
     libsqlite3-dev
     fonts-dejavu-core fontconfig
     xvfb xauth
+    dbus-daemon
 )
 
 missing=()
