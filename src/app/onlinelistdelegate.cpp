@@ -41,8 +41,7 @@ void TOnlineListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     }
     painter->setFont(font);
     painter->setPen(look.Colour);
-    const QPoint textAt = item.topLeft() + TextOffset;
-    painter->drawText(QRect(textAt, item.bottomRight()), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, look.Text);
+    painter->drawText(TextOrigin(item, font), look.Text);
     if (look.Envelope) {
         DrawIcon(painter, EnvelopeImage, item);
     }
@@ -56,6 +55,15 @@ void TOnlineListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
         style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, option.widget);
     }
     painter->restore();
+}
+
+QPoint TOnlineListDelegate::TextOrigin(const QRect& item, const QFont& font) {
+    // The text's top sits a pixel below the item's. Where the desktop's stand-in for the list's font is taller than
+    // the font itself, the text moves up just enough to keep its underline (and an underscore) inside the item.
+    const QFontMetrics metrics(font);
+    const int belowBaseline = metrics.underlinePos() + metrics.lineWidth();
+    const int baseline = qMin(item.top() + TextOffset.y() + metrics.ascent(), item.bottom() + 1 - belowBaseline);
+    return {item.left() + TextOffset.x(), baseline};
 }
 
 QSize TOnlineListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {

@@ -25,6 +25,8 @@ public:
     static constexpr QPoint IconOffset{1, 0};
     static constexpr QPoint TextOffset{20, 1};
     static constexpr int IconSize = 16;
+    // The text's baseline origin in the item.
+    static QPoint TextOrigin(const QRect& item, const QFont& font);
 
 private:
     void DrawIcon(QPainter* painter, int image, const QRect& item) const;

@@ -61,10 +61,10 @@ QImage Expected(TOnlineListBox& list, const QList<QIcon>& images, bool selected,
     if (icon != NoIcon) {
         drawIcon(icon);
     }
-    painter.setFont(LookFont(list.font(), styles));
+    const QFont font = LookFont(list.font(), styles);
+    painter.setFont(font);
     painter.setPen(colour);
-    painter.drawText(QRect(QPoint(20, 1), image.rect().bottomRight()),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    painter.drawText(TOnlineListDelegate::TextOrigin(image.rect(), font), text);
     if (envelope) {
         drawIcon(EnvelopeImage);
     }
@@ -83,6 +83,22 @@ int PixelsOf(const QImage& image, const QColor& colour) {
         }
     }
     return count;
+}
+
+// The longest horizontal run of pixels in about the colour: an underline.
+int LongestRunOf(const QImage& image, const QColor& colour) {
+    int longest = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        int run = 0;
+        for (int x = 20; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            const bool near = qAbs(pixel.red() - colour.red()) < 40 && qAbs(pixel.green() - colour.green()) < 40 &&
+                              qAbs(pixel.blue() - colour.blue()) < 40;
+            run = near ? run + 1 : 0;
+            longest = qMax(longest, run);
+        }
+    }
+    return longest;
 }
 
 // Counts the list's repaints.
@@ -193,6 +209,14 @@ private Q_SLOTS:
         QCOMPARE(painted,
                  Expected(fixture.List(), fixture.Form->MenuImageList, selected, icon, envelope, text, colour, styles));
         QVERIFY(PixelsOf(painted, colour) > 0);
+        // The text starts right of the icon, its top about a pixel below the item's; an underline stays inside.
+        const QFont font = LookFont(fixture.List().font(), styles);
+        const QPoint origin = TOnlineListDelegate::TextOrigin(painted.rect(), font);
+        QCOMPARE(origin.x(), 20);
+        QVERIFY(origin.y() - QFontMetrics(font).ascent() <= 1);
+        if (styles.contains(QLatin1Char('U'))) {
+            QVERIFY(LongestRunOf(painted, colour) >= QFontMetrics(font).horizontalAdvance(text) / 2);
+        }
     }
 
     void repaintsOnlyWhenSomethingChanged() {
