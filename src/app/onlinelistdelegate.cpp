@@ -60,8 +60,9 @@ void TOnlineListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
 QPoint TOnlineListDelegate::TextOrigin(const QRect& item, const QFont& font) {
     // The text's top sits a pixel below the item's. Where the desktop's stand-in for the list's font is taller than
     // the font itself, the text moves up just enough to keep its underline (and an underscore) inside the item.
+    // Fonts draw their underline up to a pixel below the position their metrics give.
     const QFontMetrics metrics(font);
-    const int belowBaseline = metrics.underlinePos() + metrics.lineWidth();
+    const int belowBaseline = qMax(metrics.underlinePos(), 0) + 1 + metrics.lineWidth();
     const int baseline = qMin(item.top() + TextOffset.y() + metrics.ascent(), item.bottom() + 1 - belowBaseline);
     return {item.left() + TextOffset.x(), baseline};
 }

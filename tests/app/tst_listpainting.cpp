@@ -160,6 +160,9 @@ private Q_SLOTS:
             << Silver << "";
         QTest::newRow("notify flag: bold") << true << one << false << limit << false << 2 << false << int(InRoomImage)
                                            << false << "alice (5)" << Yellow << "B";
+        QTest::newRow("newly arrived with the notify flag: bold as well")
+            << true << one << false << 0 << false << 2 << false << int(InRoomImage) << false << "* alice (5) *" << Green
+            << "AUB";
         QTest::newRow("no longer watched: struck out, never bold")
             << true << one << false << 0 << false << 0 << false << int(InRoomImage) << false << "* alice (5) *" << Green
             << "AUS";
