@@ -120,8 +120,8 @@ void TMainForm::BuildNickPopupMenu() {
             NickPopupMenu->setDefaultAction(action);
         }
         connect(action, &QAction::triggered, this,
-                [this, action = item.Action, details = item.Details.value_or(TUserDetails{}), checked = item.Checked] {
-                    RunNickAction(action, details, checked);
+                [this, kind = item.Action, details = item.Details.value_or(TUserDetails{}), checked = item.Checked] {
+                    RunNickAction(kind, details, checked);
                 });
     }
 }
