@@ -9,6 +9,7 @@ packages=(
     fonts-dejavu-core fontconfig
     xvfb xauth
     libxcb1-dev openbox
+    dbus-daemon
 )
 
 missing=()

@@ -1,8 +1,76 @@
 #include "app/abouttokickform.h"
 
+#include "widgets/desktop.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QLabel>
+#include <QTimer>
+
+namespace {
+
+constexpr int WarnInterval = 100;
+
+} // namespace
+
 TAboutToKickForm::TAboutToKickForm(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {}
+    : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFixedSize(Size);
+
+    Panel1 = new QLabel(QStringLiteral("KECEJ, PRÁCE POČKÁ"), this);
+    Panel1->setGeometry(rect());
+    Panel1->setAlignment(Qt::AlignCenter);
+    // Raised outer and inner bevels around a red face.
+    Panel1->setFrameStyle(QFrame::WinPanel | QFrame::Raised);
+    Panel1->setAutoFillBackground(true);
+    QPalette colours = Panel1->palette();
+    colours.setColor(QPalette::Window, QColor(255, 0, 0));
+    colours.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
+    Panel1->setPalette(colours);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(19);
+    font.setBold(true);
+    Panel1->setFont(font);
+
+    WarnTimer = new QTimer(this);
+    WarnTimer->setInterval(WarnInterval);
+    connect(WarnTimer, &QTimer::timeout, this, &TAboutToKickForm::WarnStep);
+}
 
 void TAboutToKickForm::Warn() {
-    ++Warnings;
+    if (Busy) {
+        return;
+    }
+    Busy = true;
+    WarnTicks = 0;
+    WarnStep();
+    show();
+}
+
+void TAboutToKickForm::WarnStep() {
+    if (WarnTicks >= Steps) {
+        hide();
+        WarnTimer->stop();
+        Busy = false;
+        return;
+    }
+    if (!QApplication::activeWindow()) {
+        raise(); // above every other program's windows, but never over the program's own active one
+    }
+    ++WarnTicks;
+    move(QCursor::pos() + PointerOffset);
+    TDesktop::Beep();
+}
+
+void TAboutToKickForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (Busy) {
+        WarnTimer->start();
+    }
+}
+
+void TAboutToKickForm::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    WarnTimer->stop();
 }

@@ -2,15 +2,34 @@
 
 #include <QWidget>
 
-// The warning that the user's own idle time is close to the service's idle limit. Its window comes with the
-// warning's own work; until then it counts the warnings asked for.
+class QLabel;
+class QTimer;
+
+// The warning that the user's own idle time nears the service's idle limit: a red bar with a fixed text that hangs
+// just above the mouse pointer for two seconds, beeping ten times a second.
 class TAboutToKickForm : public QWidget {
     Q_OBJECT
 public:
     explicit TAboutToKickForm(QWidget* parent = nullptr);
 
-    // Starts the warning; nothing while one runs.
+    static constexpr QSize Size{239, 28};
+    // The bar's top-left corner, from the pointer's hot spot.
+    static constexpr QPoint PointerOffset{-50, -35};
+    static constexpr int Steps = 20;
+
+    QLabel* Panel1 = nullptr;
+    QTimer* WarnTimer = nullptr;
+    int WarnTicks = 0;
+    bool Busy = false;
+
+    // Starts one warning; nothing while one runs.
     void Warn();
 
-    int Warnings = 0;
+public Q_SLOTS:
+    // One step of the warning, every 100 ms: follow the pointer and beep; the twentieth ends it.
+    void WarnStep();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 };

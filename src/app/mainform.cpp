@@ -76,6 +76,9 @@ TMainForm::TMainForm(QWidget* parent)
     CreateTrayIcon();
     CreateHttpClients();
     FormCreate();
+    InstallListPainting();
+    CreateNickMenu();
+    ConnectTrayAndNotices();
 }
 
 TMainForm::~TMainForm() {
@@ -360,6 +363,9 @@ bool TMainForm::event(QEvent* event) {
     if (event->type() == MsgConnectNow) {
         ConnectMsg();
         return true;
+    }
+    if (event->type() == QEvent::WindowDeactivate) {
+        WMActivate();
     }
     const bool handled = QWidget::event(event);
     if (!FrameFitted &&

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QRect>
 #include <QStringList>
+#include <QSystemTrayIcon>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -17,11 +18,15 @@
 class QAction;
 class QBuffer;
 class TAboutToKickForm;
+class TDesktopNotifier;
 class TNotifyForm;
 class QLabel;
 class QMenu;
-class QSystemTrayIcon;
 class QTimer;
+struct TEntryLook;
+struct TNickMenuInput;
+struct TUserDetails;
+enum class TNickAction;
 class TGauge;
 class TGoodbyeForm;
 class TOnlineListBox;
@@ -77,6 +82,31 @@ public:
     // The send dialogs, to a chat user and to a client user; without a session key the error report instead.
     void OpenSendMessage(const QString& nick);
     void OpenSendClientMessage(const QString& nick);
+
+    // The list's painting (mainformpaint.cpp): how the entry in the row looks now.
+    TEntryLook OnlineListBoxLook(int row);
+    // The nick menu and the list's actions (mainformmenu.cpp). The selected entry's row, -1 for none.
+    int SelectedEntry() const;
+    QString SelectedNick() const;
+    void BuildNickPopupMenu();
+    void ReadMessagesClick();
+    void EnterRoomClick(const TUserDetails& details);
+    void SendMessageClick(const TUserDetails& details);
+    void SendClientMessageClick(const TUserDetails& details);
+    void CommentClick();
+    // `itemChecked`: the item's check mark as the menu showed it; the flag becomes its opposite.
+    void NotifyClick(bool itemChecked);
+    void RemoveUserClick();
+    void AutoLoginClick();
+    void AddUserClick();
+    void SuppressNotifyClick();
+    // The window's coming and going (mainformwindow.cpp): show or hide from the tray; hide when another program
+    // becomes active.
+    void TrayIconLeftClick();
+    void WMActivate();
+    void BringToFront();
+    bool TrayReachable() const;
+
     // The outer geometry the window would store now: left, top, width, height.
     QRect StoredGeometry() const;
     // True when the last geometry restore found every value and placed the window by them.
@@ -99,6 +129,8 @@ public:
     QSystemTrayIcon* TrayIcon = nullptr; // none where the desktop has no tray
     QMenu* TrayPopupMenu = nullptr;
     QAction* EndSession = nullptr;
+    QMenu* NickPopupMenu = nullptr; // built afresh on every mouse-up over the list
+    TDesktopNotifier* DesktopNotifier = nullptr;
     QList<QIcon> MenuImageList;
     QList<QIcon> MiscImageList;
     THttpClient* HTTPClient = nullptr;      // login and people requests; let go when the window closes
@@ -154,6 +186,11 @@ public Q_SLOTS:
     void ConnectSpeedButtonClick();
     void ControlTimerTimer();
     void RefreshTimerTimer();
+    void OnlineListBoxMouseUp(Qt::MouseButton button, QPoint position);
+    void OnlineListBoxDblClick();
+    void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
+    void AnnounceOnDesktop(const QStringList& nicks);
+    void MessageOnDesktop(const QString& sender);
 
     // Events of HTTPClient.
     void HTTPClientSessionConnected();
@@ -208,6 +245,11 @@ private:
     void AppMinimize();
     void CreateControls();
     void CreateTrayIcon();
+    void InstallListPainting();
+    void CreateNickMenu();
+    void ConnectTrayAndNotices();
+    TNickMenuInput NickMenuInput() const;
+    void RunNickAction(TNickAction action, const TUserDetails& details, bool wasChecked);
     void Place(QWidget* control, const QRect& design, Qt::Edges anchors);
     void RestoreGeometry();
     void PlaceAtScreenCentre();

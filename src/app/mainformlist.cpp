@@ -41,7 +41,7 @@ void TMainForm::UpdateOnlineList() {
     options.LoginName = Settings.LoginName;
     options.NotifyNewUsersOnly = Settings.NotifyNewUsersOnly;
     options.NewArrivalTicks = NewArrivalTicks();
-    TOnlineListUpdate update(OnlineListBox->Entries(), ArrivalList, ReplyNicks, NotifyForm->Nicks);
+    TOnlineListUpdate update(OnlineListBox->Entries(), ArrivalList, ReplyNicks, NotifyForm->NoticeQueue);
     const TListUpdateResult result = update.Run(ReplyBuffer, watched, options);
     OnlineListBox->EntriesChanged();
 

@@ -1,5 +1,6 @@
 #include "app/onlinelistbox.h"
 
+#include <QMouseEvent>
 #include <QResizeEvent>
 
 int TOnlineListModel::rowCount(const QModelIndex& parent) const {
@@ -50,6 +51,18 @@ void TOnlineListBox::SetColumns(int columns) {
 void TOnlineListBox::resizeEvent(QResizeEvent* event) {
     QListView::resizeEvent(event);
     UpdateGrid();
+}
+
+void TOnlineListBox::mouseReleaseEvent(QMouseEvent* event) {
+    QListView::mouseReleaseEvent(event);
+    Q_EMIT MouseUp(event->button(), event->position().toPoint());
+}
+
+void TOnlineListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    QListView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        Q_EMIT DblClick();
+    }
 }
 
 void TOnlineListBox::UpdateGrid() {

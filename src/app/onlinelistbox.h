@@ -20,7 +20,8 @@ public:
 };
 
 // The main window's on-line list: fixed item height 15, one or several columns of equal width filled top to
-// bottom. For now each entry shows its nick; the painting of state icons and colours takes over later.
+// bottom. The main window paints the entries (a delegate) and handles the mouse: a button's release and a double
+// click are passed on as signals.
 class TOnlineListBox : public QListView {
     Q_OBJECT
 public:
@@ -35,8 +36,15 @@ public:
     int Columns() const { return ColumnCount; }
     void SetColumns(int columns);
 
+Q_SIGNALS:
+    // A mouse button was released over the list, at `position` in the list's viewport.
+    void MouseUp(Qt::MouseButton button, QPoint position);
+    void DblClick();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void UpdateGrid();

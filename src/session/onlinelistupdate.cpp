@@ -128,7 +128,7 @@ void TOnlineListUpdate::AddRoomRecord(QStringView nick, QStringView idleText, QS
             arrival = &Arrivals.Add(user.Nick); // the user has just arrived
         }
         if (user.Notify && !(Options->NotifyNewUsersOnly && arrival->ArrivalTicks >= Options->NewArrivalTicks)) {
-            NotifyNicks.append(user.Nick);
+            InsertNotice(user.Nick);
         }
         return;
     }
@@ -170,5 +170,16 @@ void TOnlineListUpdate::AppendOffline(const QList<TWatchedUser>& watched) {
         if (TArrivalRecord* arrival = Arrivals.Find(user.Nick)) {
             arrival->ArrivalTicks = 0;
         }
+    }
+}
+
+void TOnlineListUpdate::InsertNotice(const QString& nick) {
+    // The popup announces in alphabetical order, letter case ignored, each nick once.
+    const auto less = [](const QString& left, const QString& right) {
+        return QString::compare(left, right, Qt::CaseInsensitive) < 0;
+    };
+    const auto place = std::lower_bound(NotifyNicks.begin(), NotifyNicks.end(), nick, less);
+    if (place == NotifyNicks.end() || QString::compare(*place, nick, Qt::CaseInsensitive) != 0) {
+        NotifyNicks.insert(place, nick);
     }
 }

@@ -55,6 +55,7 @@ private:
     void IndexWatched(const QList<TWatchedUser>& watched);
     void AppendOnlineSorted();
     void AppendOffline(const QList<TWatchedUser>& watched);
+    void InsertNotice(const QString& nick);
 
     TOnlineList& List;
     TArrivalList& Arrivals;

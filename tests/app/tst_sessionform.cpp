@@ -148,20 +148,26 @@ private Q_SLOTS:
         QFETCH(int, announcements);
         Settings.NotifyDivisor = 3;
         Settings.SuspendNotifications = suspended;
+        TNotifyForm& popup = *Form().NotifyForm;
+        QSignalSpy runs(&popup, &TNotifyForm::RunStarted);
         for (int update = 0; update < 6; ++update) {
             Update(Room("alice", 1, "1"));
+            while (popup.Busy) {
+                popup.ShowNextNotice(); // the run's timer, stepped
+            }
         }
-        QCOMPARE(Form().NotifyForm->Announced.size(), announcements);
+        QCOMPARE(runs.size(), announcements);
         QCOMPARE(Form().NotifyCounter, 1);
     }
 
     void onlyOfflineUsersStillAdvanceTheCounter() {
         Settings.NotifyDivisor = 2;
+        QSignalSpy runs(Form().NotifyForm.get(), &TNotifyForm::RunStarted);
         Update(QString());
         QCOMPARE(Form().NotifyCounter, 2);
         Update(QString());
         QCOMPARE(Form().NotifyCounter, 1);
-        QVERIFY(Form().NotifyForm->Announced.isEmpty()); // nobody to announce
+        QCOMPARE(runs.size(), 0); // nobody to announce
     }
 
     void selectionIsKept() {
@@ -176,22 +182,23 @@ private Q_SLOTS:
     void ownIdleWarning_data() {
         QTest::addColumn<int>("ownIdle");
         QTest::addColumn<bool>("enabled");
-        QTest::addColumn<int>("warnings");
-        QTest::newRow("11 against 10") << 11 << true << 1;
-        QTest::newRow("10 against 10") << 10 << true << 0;
-        QTest::newRow("warning switched off") << 30 << false << 0;
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("11 against 10") << 11 << true << true;
+        QTest::newRow("10 against 10") << 10 << true << false;
+        QTest::newRow("warning switched off") << 30 << false << false;
     }
     void ownIdleWarning() {
         QFETCH(int, ownIdle);
         QFETCH(bool, enabled);
-        QFETCH(int, warnings);
+        QFETCH(bool, warned);
         Settings.AboutToKickWarning = enabled;
         Settings.AboutToKickWarningTime = 10;
         Form().LoggedIn = true;
         Fixture->SettingsForm->UserCheckListBox->AddNick(QStringLiteral("demo")); // own idle counts when watched
         Update(Room("demo", ownIdle, "1"));
         QCOMPARE(Form().OwnIdle, ownIdle);
-        QCOMPARE(Form().AboutToKickForm->Warnings, warnings);
+        QCOMPARE(Form().AboutToKickForm->Busy, warned);
+        QCOMPARE(Form().AboutToKickForm->isVisible(), warned);
     }
 
     void emptyWatchedListStillRetrieves() {

@@ -72,9 +72,9 @@ private Q_SLOTS:
             << QStringList{"alice"} << 0;
         QTest::newRow("only off-line users: watched-list order, nobody announced")
             << QStringLiteral("lidi\n") << watched << QStringList{"alice 0", "Bob 0", "cyril 0"} << QStringList{} << 0;
-        QTest::newRow("on-line sorted ignoring case, spelt as in the reply")
+        QTest::newRow("on-line sorted ignoring case, spelt as in the reply; announced in alphabetical order")
             << Room("CYRIL", 1, "A", "1") + Room("bob", 2, "A", "1") + Room("Alice", 3, "A", "1") << watched
-            << QStringList{"Alice 3 A#1(3)", "bob 2 A#1(2)", "CYRIL 1 A#1(1)"} << QStringList{"cyril", "alice"} << 0;
+            << QStringList{"Alice 3 A#1(3)", "bob 2 A#1(2)", "CYRIL 1 A#1(1)"} << QStringList{"alice", "cyril"} << 0;
         QTest::newRow("unwatched nick is not listed")
             << Room("stranger", 1, "A", "1") << watched << QStringList{"alice 0", "Bob 0", "cyril 0"} << QStringList{}
             << 0;

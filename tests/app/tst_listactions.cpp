@@ -1,0 +1,441 @@
+// What the user does with the on-line list: the nick menu built for each situation, each item's action, the double
+// click, the tray icon's clicks and hiding when another program becomes active.
+#include "app/nickmenu.h"
+#include "listfixture.h"
+#include "settings/adduserform.h"
+#include "settings/commentform.h"
+#include "settings/deluserform.h"
+#include "widgets/application.h"
+#include "widgets/imagelists.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QMenu>
+#include <QTest>
+
+namespace {
+
+const QString Service = QStringLiteral("http://" CVRLIK_SERVICE_HOST);
+
+// "caption #image off [x] bold": the image's index in MenuImageList, a disabled item, a check mark, the default.
+QString Describe(const TMainForm& form, const QAction* action) {
+    if (action->isSeparator()) {
+        return QStringLiteral("-");
+    }
+    QString line = action->text();
+    for (int image = 0; image < form.MenuImageList.size(); ++image) {
+        if (!action->icon().isNull() && action->icon().cacheKey() == form.MenuImageList.at(image).cacheKey()) {
+            line += QStringLiteral(" #%1").arg(image);
+        }
+    }
+    if (!action->isEnabled()) {
+        line += QStringLiteral(" off");
+    }
+    if (action->isCheckable()) {
+        line += action->isChecked() ? QStringLiteral(" [x]") : QStringLiteral(" [ ]");
+    }
+    if (form.NickPopupMenu->defaultAction() == action && action->font().bold()) {
+        line += QStringLiteral(" bold");
+    }
+    return line;
+}
+
+QStringList MenuLines(const TMainForm& form) {
+    QStringList lines;
+    for (const QAction* action : form.NickPopupMenu->actions()) {
+        lines << Describe(form, action);
+    }
+    return lines;
+}
+
+const QStringList CommonTail{"&Auto-Login #8", "&Přidej uživatele... #2", "-", "Po&tlačit oznamování [ ]"};
+const QStringList CommonTailNoKey{"&Auto-Login #8 off", "&Přidej uživatele... #2", "-", "Po&tlačit oznamování [ ]"};
+
+} // namespace
+
+class TestListActions : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TListFixture> Fixture;
+
+    TMainForm& Form() { return *Fixture->Form; }
+
+    // A watched, logged-in alice in the room Lobby (id 42), the session key "K3y", the window shown.
+    void SetUpAlice(bool notify = false) {
+        Fixture->Watch(QStringLiteral("alice"), notify);
+        Fixture->AddEntry(QStringLiteral("alice"), {{"Lobby", "42", 5}});
+        Form().SessionKey = QStringLiteral("K3y");
+        Form().LoggedIn = true;
+        QVERIFY(Fixture->ShowWindow());
+    }
+    void RightClick(int row) { Form().OnlineListBoxMouseUp(Qt::RightButton, Fixture->RowCentre(row)); }
+    QAction* Item(const QString& caption) {
+        for (QAction* action : Form().NickPopupMenu->actions()) {
+            if (action->text() == caption) {
+                return action;
+            }
+        }
+        return nullptr;
+    }
+    // Opens the menu on the row and chooses the item.
+    bool Choose(int row, const QString& caption) {
+        RightClick(row);
+        QAction* action = Item(caption);
+        if (!action) {
+            return false;
+        }
+        Form().NickPopupMenu->hide();
+        action->trigger();
+        return true;
+    }
+
+private Q_SLOTS:
+    void init() { Fixture = std::make_unique<TListFixture>(); }
+    void cleanup() { Fixture.reset(); }
+
+    void menuHoldsTheItemsOfTheSituation_data() {
+        QTest::addColumn<bool>("keyHeld");
+        QTest::addColumn<bool>("loggedIn");
+        QTest::addColumn<TTestRooms>("rooms");
+        QTest::addColumn<bool>("messages");
+        QTest::addColumn<int>("watched"); // 0 not watched, 1 watched, 2 watched with the notify flag
+        QTest::addColumn<bool>("onEntry");
+        QTest::addColumn<bool>("suspended");
+        QTest::addColumn<QStringList>("items");
+
+        const TTestRooms lobby{{"Lobby", "42", 5}};
+        QTest::newRow("below the last entry: no leading separator")
+            << false << false << lobby << false << 1 << false << false << CommonTailNoKey;
+        QTest::newRow("before login: the watched nick's own items")
+            << false << false << lobby << false << 2 << true << false
+            << QStringList{"&Komentář #6", "&Oznamovat #4 [x]", "Odst&ranit #3", "-"} + CommonTailNoKey;
+        QTest::newRow("three rooms in chain order, then the bold default")
+            << true << true << TTestRooms{{"Lobby", "1", 5}, {"Bar", "2", 3}, {"Sport", "3", 12}} << false << 1 << true
+            << false
+            << QStringList{"Lobby (5) #0",
+                           "Bar (3) #0",
+                           "Sport (12) #0",
+                           "-",
+                           "Zpráva na &Klabos #5 bold",
+                           "Zpráva na &klienta #11",
+                           "-",
+                           "&Komentář #6",
+                           "&Oznamovat #4 [ ]",
+                           "Odst&ranit #3",
+                           "-"} +
+                   CommonTail;
+        QTest::newRow("ampersands in room names are doubled")
+            << true << true << TTestRooms{{"Rock & Roll", "1", 1}, {"&&", "2", 2}} << false << 1 << true << false
+            << QStringList{"Rock && Roll (1) #0",
+                           "&&&& (2) #0",
+                           "-",
+                           "Zpráva na &Klabos #5 bold",
+                           "Zpráva na &klienta #11",
+                           "-",
+                           "&Komentář #6",
+                           "&Oznamovat #4 [ ]",
+                           "Odst&ranit #3",
+                           "-"} +
+                   CommonTail;
+        QTest::newRow("nick just removed: its items disabled, the notify mark kept")
+            << true << true << lobby << false << 0 << true << false
+            << QStringList{"Lobby (5) #0",
+                           "-",
+                           "Zpráva na &Klabos #5 off bold",
+                           "Zpráva na &klienta #11 off",
+                           "-",
+                           "&Komentář #6 off",
+                           "&Oznamovat #4 off [x]",
+                           "Odst&ranit #3 off",
+                           "-"} +
+                   CommonTail;
+        QTest::newRow("stored messages and an unnamed room: two separators in a row")
+            << true << true << TTestRooms{{"", "1", 1}} << true << 1 << true << false
+            << QStringList{"Přečíst příchozí &zprávy #10",
+                           "-",
+                           "-",
+                           "Zpráva na &klienta #11",
+                           "-",
+                           "&Komentář #6",
+                           "&Oznamovat #4 [ ]",
+                           "Odst&ranit #3",
+                           "-"} +
+                   CommonTail;
+        QTest::newRow("key kept after the connection dropped: no rooms, no sending")
+            << true << false << lobby << false << 1 << true << false
+            << QStringList{"-", "&Komentář #6", "&Oznamovat #4 [ ]", "Odst&ranit #3", "-"} + CommonTail;
+        QTest::newRow("client user while announcements are suppressed")
+            << true << true << TTestRooms{} << false << 2 << true << true
+            << QStringList{"Zpráva na &klienta #11",
+                           "-",
+                           "&Komentář #6",
+                           "&Oznamovat #4 [x]",
+                           "Odst&ranit #3",
+                           "-",
+                           "&Auto-Login #8",
+                           "&Přidej uživatele... #2",
+                           "-",
+                           "Po&tlačit oznamování [x]"};
+    }
+    void menuHoldsTheItemsOfTheSituation() {
+        QFETCH(bool, keyHeld);
+        QFETCH(bool, loggedIn);
+        QFETCH(TTestRooms, rooms);
+        QFETCH(bool, messages);
+        QFETCH(int, watched);
+        QFETCH(bool, onEntry);
+        QFETCH(bool, suspended);
+        QFETCH(QStringList, items);
+        if (watched > 0) {
+            Fixture->Watch(QStringLiteral("Alice"), watched == 2);
+        }
+        Fixture->AddEntry(QStringLiteral("alice"), rooms, rooms.isEmpty(), messages);
+        Form().SessionKey = keyHeld ? QStringLiteral("K3y") : QString();
+        Form().LoggedIn = loggedIn;
+        Settings.SuspendNotifications = suspended;
+        QVERIFY(Fixture->ShowWindow());
+        Fixture->List().Entries().DetailsAt(0)->HasMessages = messages; // the first show marked none stored
+        Fixture->List().setCurrentIndex(Fixture->List().model()->index(0, 0));
+
+        const QPoint below = Fixture->RowCentre(0) + QPoint(0, 3 * TOnlineListBox::ItemHeight);
+        Form().OnlineListBoxMouseUp(Qt::RightButton, onEntry ? Fixture->RowCentre(0) : below);
+        QCOMPARE(Form().SelectedEntry(), onEntry ? 0 : -1);
+        QCOMPARE(MenuLines(Form()).join(QLatin1Char('|')), items.join(QLatin1Char('|')));
+        QVERIFY(Form().NickPopupMenu->isVisible());
+        Form().NickPopupMenu->hide();
+    }
+
+    void menuOpensOnTheButtonsOfTheMouseMode_data() {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<bool>("easyMouseMode");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("right button") << Qt::RightButton << false << true;
+        QTest::newRow("right button, easy mode") << Qt::RightButton << true << true;
+        QTest::newRow("left button, easy mode") << Qt::LeftButton << true << true;
+        QTest::newRow("left button only selects") << Qt::LeftButton << false << false;
+        QTest::newRow("middle button, easy mode") << Qt::MiddleButton << true << false;
+    }
+    void menuOpensOnTheButtonsOfTheMouseMode() {
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(bool, easyMouseMode);
+        QFETCH(bool, opens);
+        SetUpAlice();
+        Fixture->AddEntry(QStringLiteral("Bob"));
+        Settings.EasyMouseMode = easyMouseMode;
+        QTest::mouseClick(Fixture->List().viewport(), button, {}, Fixture->RowCentre(1));
+        QCOMPARE(Form().NickPopupMenu->isVisible(), opens);
+        if (button == Qt::LeftButton || opens) {
+            QCOMPARE(Form().SelectedNick(), QStringLiteral("Bob"));
+        }
+        Form().NickPopupMenu->hide();
+    }
+
+    void browserAddresses_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("room: the user enters the watched user's room")
+            << "Lobby (5)"
+            << "K3y" << Service + "/cgi-bin/klabos/chat.fcgi?jmeno=Ji%F8%ED&heslo=K3y&ID_room=42";
+        QTest::newRow("auto-login") << "&Auto-Login"
+                                    << "K3y"
+                                    << Service + "/cgi-bin/klabos/index.fcgi?akce=vstup&jmeno=Ji%F8%ED&heslo=K3y";
+        const QString longKey(300, QLatin1Char('k'));
+        QTest::newRow("a long key: cut to 255 characters")
+            << "Lobby (5)" << longKey
+            << (Service + "/cgi-bin/klabos/chat.fcgi?jmeno=Ji%F8%ED&heslo=" + longKey).left(255);
+    }
+    void browserAddresses() {
+        QFETCH(QString, item);
+        QFETCH(QString, key);
+        QFETCH(QString, address);
+        SetUpAlice();
+        Settings.LoginName = QStringLiteral("Jiří");
+        Form().SessionKey = key;
+        TDesktop::ClearCalls();
+        QVERIFY(Choose(0, item));
+        QCOMPARE(TDesktop::Calls(), QStringList{QStringLiteral("open ") + address});
+    }
+
+    void sendingWithoutAKeyIsReported_data() {
+        QTest::addColumn<QString>("item");
+        QTest::newRow("to the chat user") << "Zpráva na &Klabos";
+        QTest::newRow("to the client user") << "Zpráva na &klienta";
+    }
+    void sendingWithoutAKeyIsReported() {
+        QFETCH(QString, item);
+        SetUpAlice();
+        RightClick(0);
+        QAction* action = Item(item);
+        QVERIFY(action);
+        Form().NickPopupMenu->hide();
+        Form().ClearSessionKey(); // the login name changed while the menu was open
+        action->trigger();
+        QCOMPARE(TModal::Shown().size(), 1);
+        QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Nelze posílat zprávy"));
+        QCOMPARE(TModal::Shown().first().Text, QStringLiteral("Cvrlik nemohl autorizovat uživatele."));
+        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);
+    }
+
+    void notifyToggledTwiceRestoresTheFlag() {
+        SetUpAlice(false);
+        QList<qint32> stored;
+        for (int toggle = 0; toggle < 2; ++toggle) {
+            QVERIFY(Choose(0, QStringLiteral("&Oznamovat")));
+            const TStoredValue value = StoredValue(NickListKey, QStringLiteral("alice"));
+            QVERIFY(std::holds_alternative<qint32>(value));
+            stored << std::get<qint32>(value);
+        }
+        QCOMPARE(stored, (QList<qint32>{1, 0}));
+        QVERIFY(!Fixture->Watched().FlagAt(0));
+    }
+
+    void removingAUser_data() {
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("commentToo");
+        QTest::addColumn<bool>("removed");
+        QTest::addColumn<bool>("commentKept");
+        QTest::newRow("with the comment") << true << true << true << false;
+        QTest::newRow("the comment stays") << true << false << true << true;
+        QTest::newRow("cancelled") << false << true << false << true;
+    }
+    void removingAUser() {
+        QFETCH(bool, answer);
+        QFETCH(bool, commentToo);
+        QFETCH(bool, removed);
+        QFETCH(bool, commentKept);
+        Fixture->Watch(QStringLiteral("Bob"), true);
+        SetUpAlice();
+        Fixture->SettingsForm->SaveNickList();
+        Store(NickCommentsKey, QStringLiteral("alice"), QStringLiteral("kamarádka"));
+        QString asked;
+        TModal::PresetDialog([&](QDialog& dialog) {
+            auto& confirmation = dynamic_cast<TDelUserForm&>(dialog);
+            asked = confirmation.Nick;
+            confirmation.CommentTooCheckBox->setChecked(commentToo);
+            return answer ? int(QDialog::Accepted) : int(QDialog::Rejected);
+        });
+        QVERIFY(Choose(0, QStringLiteral("Odst&ranit")));
+        QCOMPARE(asked, QStringLiteral("alice"));
+        QCOMPARE(Fixture->Watched().IndexOfNick(QStringLiteral("alice")) < 0, removed);
+        QCOMPARE(StoredNames(NickListKey).contains(QStringLiteral("alice")), !removed);
+        QCOMPARE(StoredNames(NickListKey).contains(QStringLiteral("Bob")), true);
+        QCOMPARE(std::holds_alternative<QString>(StoredValue(NickCommentsKey, QStringLiteral("alice"))), commentKept);
+        QVERIFY(Fixture->List().Entries().IndexOf(QStringLiteral("alice")) >= 0); // struck out until the next update
+    }
+
+    void dialogsOpenForTheSelectedNick_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("dialogClass");
+        QTest::newRow("comment") << "&Komentář"
+                                 << "TCommentForm";
+        QTest::newRow("add user") << "&Přidej uživatele..."
+                                  << "TAddUserForm";
+    }
+    void dialogsOpenForTheSelectedNick() {
+        QFETCH(QString, item);
+        QFETCH(QString, dialogClass);
+        SetUpAlice();
+        QString opened;
+        QString nick;
+        TModal::PresetDialog([&](QDialog& dialog) {
+            opened = QString::fromLatin1(dialog.metaObject()->className());
+            if (auto* comment = qobject_cast<TCommentForm*>(&dialog)) {
+                nick = comment->Nick;
+            }
+            return int(QDialog::Rejected);
+        });
+        QVERIFY(Choose(0, item));
+        QCOMPARE(opened, dialogClass);
+        QCOMPARE(nick, dialogClass == QLatin1String("TCommentForm") ? QStringLiteral("alice") : QString());
+    }
+
+    void suppressingAnnouncementsAndBack() {
+        SetUpAlice();
+        Settings.NotifyDivisor = 3;
+        Form().NotifyCounter = 1;
+        QVERIFY(Choose(0, QStringLiteral("Po&tlačit oznamování")));
+        QVERIFY(Settings.SuspendNotifications);
+        QCOMPARE(Form().NotifyCounter, 1);
+        QVERIFY(Choose(0, QStringLiteral("Po&tlačit oznamování")));
+        QVERIFY(!Settings.SuspendNotifications);
+        QCOMPARE(Form().NotifyCounter, 3); // the next update announces
+    }
+
+    void doubleClick_data() {
+        QTest::addColumn<bool>("easyMouseMode");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<bool>("messages");
+        QTest::addColumn<bool>("rooms");
+        QTest::addColumn<bool>("loggedIn");
+        QTest::addColumn<bool>("keyHeld");
+        QTest::addColumn<TDoubleClickAction>("action");
+        QTest::newRow("messages first") << false << true << true << true << true << true
+                                        << TDoubleClickAction::ReadMessages;
+        QTest::newRow("messages while logged out")
+            << false << true << true << false << false << false << TDoubleClickAction::ReadMessages;
+        QTest::newRow("in a room: to the chat user")
+            << false << true << false << true << true << true << TDoubleClickAction::SendMessage;
+        QTest::newRow("no room: to the client user")
+            << false << true << false << false << true << true << TDoubleClickAction::SendClientMessage;
+        QTest::newRow("logged out") << false << true << false << true << false << true << TDoubleClickAction::Nothing;
+        QTest::newRow("no key") << false << true << false << true << true << false << TDoubleClickAction::Nothing;
+        QTest::newRow("nothing selected")
+            << false << false << true << true << true << true << TDoubleClickAction::Nothing;
+        QTest::newRow("easy mouse mode: the click opened the menu")
+            << true << true << true << true << true << true << TDoubleClickAction::Nothing;
+    }
+    void doubleClick() {
+        QFETCH(bool, easyMouseMode);
+        QFETCH(bool, selected);
+        QFETCH(bool, messages);
+        QFETCH(bool, rooms);
+        QFETCH(bool, loggedIn);
+        QFETCH(bool, keyHeld);
+        QFETCH(TDoubleClickAction, action);
+        QCOMPARE(DoubleClickAction({easyMouseMode, selected, messages, rooms, loggedIn, keyHeld}), action);
+    }
+
+    void trayClicksToggleTheWindow_data() {
+        QTest::addColumn<QSystemTrayIcon::ActivationReason>("reason");
+        QTest::addColumn<bool>("toggles");
+        QTest::newRow("left click") << QSystemTrayIcon::Trigger << true;
+        QTest::newRow("double click") << QSystemTrayIcon::DoubleClick << true;
+        QTest::newRow("right button: the tray's menu") << QSystemTrayIcon::Context << false;
+        QTest::newRow("middle button") << QSystemTrayIcon::MiddleClick << false;
+    }
+    void trayClicksToggleTheWindow() {
+        QFETCH(QSystemTrayIcon::ActivationReason, reason);
+        QFETCH(bool, toggles);
+        QVERIFY(Fixture->ShowWindow());
+        Form().TrayIconActivated(reason);
+        QCOMPARE(Form().isVisible(), !toggles);
+        Form().TrayIconActivated(reason);
+        QVERIFY(Form().isVisible());
+    }
+
+    void deactivationWithoutATrayKeepsTheWindow_data() {
+        QTest::addColumn<bool>("stayOnTop");
+        QTest::newRow("stay-on-top") << true;
+        QTest::newRow("not on top: still kept, nothing would bring it back") << false;
+    }
+    void deactivationWithoutATrayKeepsTheWindow() {
+        QFETCH(bool, stayOnTop);
+        Form().setWindowFlag(Qt::WindowStaysOnTopHint, stayOnTop);
+        QVERIFY(Fixture->ShowWindow());
+        QApplication::setActiveWindow(Fixture->Form.get());
+        QCOMPARE(QApplication::activeWindow(), Fixture->Form.get());
+        QApplication::setActiveWindow(nullptr); // another program's window took over
+        QVERIFY(Form().isVisible());
+    }
+};
+
+int main(int argc, char** argv) {
+    TApplication application(argc, argv);
+    TModal::SetTestMode(true);
+    TDesktop::SetTestMode(true);
+    TestListActions test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_listactions.moc"
