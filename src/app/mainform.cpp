@@ -35,7 +35,6 @@ namespace {
 constexpr int ControlTimerInterval = 200;
 constexpr int RefreshTimerInterval = 1000;
 constexpr int ProgressGaugeMaximum = 15;
-const QString MessageSoundFile = QStringLiteral("inmsg.wav");
 const QString HomePage = QStringLiteral("http://" CVRLIK_HOMEPAGE_HOST "/velmor/cvrlik");
 
 constexpr Qt::Edges LeftTop = Qt::LeftEdge | Qt::TopEdge;
@@ -297,7 +296,7 @@ void TMainForm::FormShow() {
         OnlineListBox->EntriesChanged();
     }
     SoundUnavailable = false;
-    if (!SoundPlayer->Open(MessageSoundFile)) {
+    if (!SoundPlayer->Open(FindMessageSound())) {
         SoundUnavailable = true;
     }
     MarkStoredMessages();
