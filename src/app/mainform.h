@@ -23,6 +23,7 @@ class QSystemTrayIcon;
 class QTimer;
 class TGauge;
 class TGoodbyeForm;
+class TInMsgForm;
 class TOnlineListBox;
 class TPictureBox;
 class TSettingsForm;
@@ -108,6 +109,8 @@ public:
     // The lifelong windows created after this one.
     TSettingsForm* SettingsForm = nullptr;
     TGoodbyeForm* GoodbyeForm = nullptr;
+    // The message viewer while it is open (at most one).
+    TInMsgForm* InMsgForm = nullptr;
 
     // Session state.
     bool FirstShow = true;
