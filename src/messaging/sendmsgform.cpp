@@ -138,6 +138,7 @@ std::optional<QString> TSendMsgForm::NextRecipient(bool newOnly) {
             continue;
         }
         const QString line = QLatin1Char('[') + LogTime(QTime::currentTime()) + QStringLiteral("] ") + nick;
+        CurrentLine = line;
         SendHistoryListBox->addItem(line);
         SendHistoryListBox->scrollToBottom();
         StatusLabel->setText(QStringLiteral("Sent to ") + nick);
@@ -159,7 +160,10 @@ void TSendMsgForm::AdvanceGauge() {
 void TSendMsgForm::ReplyHandled(TSendOutcome outcome) {
     AdvanceGauge();
     if (Running && Broadcasting) {
-        BroadcastLog.WriteLine(outcome == TSendOutcome::Sent ? QStringLiteral(" ...OK") : QStringLiteral(" ...Error"));
+        const QString result = outcome == TSendOutcome::Sent ? QStringLiteral(" ...OK") : QStringLiteral(" ...Error");
+        BroadcastLog.WriteLine(result);
+        // A nick the reply names twice (a user in two rooms) is in the log now: "Jen novým" passes over it.
+        LogLines.append(CurrentLine + result);
     }
 }
 

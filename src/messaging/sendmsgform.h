@@ -32,7 +32,7 @@ public:
     // The nicks of the broadcast runs: each press of Send appends the last people reply's nicks.
     QStringList RecipientList;
     int RecipientIndex = 0;
-    // The log's lines as read when the run started.
+    // The log's lines as read when the run started, and those the run has added since.
     QStringList LogLines;
     TBroadcastLog BroadcastLog;
 
@@ -63,4 +63,6 @@ private:
     bool Broadcasting = false;
     // The run met a transport failure: it ends there.
     bool RunFailed = false;
+    // The log line of the recipient whose reply is awaited.
+    QString CurrentLine;
 };

@@ -103,6 +103,8 @@ private Q_SLOTS:
         QTest::newRow("a nick served before as the last one")
             << QStringList{"Bob", "alice"} << true << QStringList{"Bob"}
             << QStringList{"Bob ...OK", "alice ...Skipped"};
+        QTest::newRow("new only: a nick named twice gets one message")
+            << QStringList{"Bob", "bob"} << true << QStringList{"Bob"} << QStringList{"Bob ...OK", "bob ...Skipped"};
         QTest::newRow("an off-line nick is an error")
             << QStringList{"cyril", "Bob"} << true << QStringList{"cyril", "Bob"}
             << QStringList{"cyril ...Error", "Bob ...OK"};
