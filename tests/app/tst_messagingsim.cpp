@@ -1,17 +1,14 @@
 // The message windows opened by the main window, end to end against the service stand-in: a sender's messages read
-// and answered, a message to a client user.
+// and answered.
 #include "app/onlinelistbox.h"
 #include "messaging/inmsgform.h"
 #include "messaging/messagememo.h"
-#include "messaging/sendcliform.h"
 #include "messaging/sendmsgform.h"
 #include "sessionfixture.h"
 #include "widgets/application.h"
 
-#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 
 namespace {
@@ -89,24 +86,6 @@ private Q_SLOTS:
         QVERIFY(!form.HasStoredMessages);
         QVERIFY(!form.InMsgForm);
         QVERIFY(TModal::Shown().isEmpty());
-    }
-
-    void messageToAClientUser() {
-        Fixture->Sim.TheWorld().SetClient(QStringLiteral("cyril"), true);
-        QVERIFY(LogIn());
-        QString addressee;
-        TModal::PresetDialog(WriteAndSend(QStringLiteral("Ahoj z klienta"), &addressee));
-        Fixture->Form->OpenSendClientMessage(QStringLiteral("cyril"));
-        QCOMPARE(addressee, QStringLiteral("cyril"));
-        const KlabosSim::RecordedRequest request = Fixture->Sim.Requests().last();
-        QCOMPARE(request.Field(QStringLiteral("akce")), QStringLiteral("vzkazklient"));
-        QCOMPARE(InboxOf(QStringLiteral("cyril")).last().Text, QStringLiteral("Ahoj z klienta"));
-    }
-
-    void noSessionKeyNoDialog() {
-        Fixture->Form->OpenSendMessage(QStringLiteral("alice"));
-        QCOMPARE(TModal::Shown().size(), 1);
-        QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Nelze posílat zprávy"));
     }
 };
 

@@ -17,10 +17,13 @@ namespace {
 
 const QString Sender = QStringLiteral("alice");
 
+QString MessageText(int number) {
+    return QStringLiteral("[01.01.2024 12:00:0%1] zpráva %1").arg(number);
+}
+
 void StoreMessages(const QString& nick, int count) {
     for (int number = 1; number <= count; ++number) {
-        Store(MessagesKeyOf(nick), QStringLiteral("2024010112000%1").arg(number),
-              QStringLiteral("[01.01.2024 12:00:0%1] zpráva %1").arg(number));
+        Store(MessagesKeyOf(nick), QStringLiteral("2024010112000%1").arg(number), MessageText(number));
     }
 }
 
@@ -31,6 +34,13 @@ class TestInMsgForm : public QObject {
 
     std::unique_ptr<TTestStore> TestStore;
     TPlainSession Session;
+
+    std::unique_ptr<TInMsgForm> OpenViewer(int stored) {
+        StoreMessages(Sender, stored);
+        auto viewer = std::make_unique<TInMsgForm>(Session);
+        viewer->Nick = Sender;
+        return viewer;
+    }
 
 private Q_SLOTS:
     void init() {
@@ -43,43 +53,35 @@ private Q_SLOTS:
 
     void readsAndDeletesInOrder_data() {
         QTest::addColumn<int>("stored");
-        QTest::addColumn<int>("nextPresses");
-        QTest::newRow("one message: OK at once") << 1 << 0;
-        QTest::newRow("three messages: next twice, then OK") << 3 << 2;
+        QTest::newRow("one message") << 1;
+        QTest::newRow("three messages") << 3;
     }
     void readsAndDeletesInOrder() {
         QFETCH(int, stored);
-        QFETCH(int, nextPresses);
-        StoreMessages(Sender, stored);
-        TInMsgForm viewer(Session);
-        viewer.Nick = Sender;
-        QSignalSpy emptied(&viewer, &TInMsgForm::NoMessagesLeft);
-        viewer.show();
-        for (int shown = 1; shown <= nextPresses; ++shown) {
-            QCOMPARE(viewer.MsgMemo->toPlainText(), QStringLiteral("[01.01.2024 12:00:0%1] zpráva %1").arg(shown));
-            QVERIFY(viewer.NextMsgButton->isEnabled());
-            QTest::mouseClick(viewer.NextMsgButton, Qt::LeftButton);
+        auto viewer = OpenViewer(stored);
+        QSignalSpy emptied(viewer.get(), &TInMsgForm::NoMessagesLeft);
+        viewer->show();
+        for (int shown = 1; shown < stored; ++shown) {
+            QCOMPARE(viewer->MsgMemo->toPlainText(), MessageText(shown));
+            QVERIFY(viewer->NextMsgButton->isEnabled());
+            QTest::mouseClick(viewer->NextMsgButton, Qt::LeftButton);
             QCOMPARE(StoredNames(MessagesKeyOf(Sender)).size(), stored - shown);
         }
-        QCOMPARE(viewer.MsgMemo->toPlainText(), QStringLiteral("[01.01.2024 12:00:0%1] zpráva %1").arg(stored));
-        QVERIFY(!viewer.NextMsgButton->isEnabled());
-        QVERIFY(emptied.isEmpty());
-        QTest::mouseClick(viewer.OKButton, Qt::LeftButton);
+        QCOMPARE(viewer->MsgMemo->toPlainText(), MessageText(stored));
+        QVERIFY(!viewer->NextMsgButton->isEnabled() && emptied.isEmpty());
+        // OK after the last message: it is gone, the envelope mark goes, the window closes.
+        QTest::mouseClick(viewer->OKButton, Qt::LeftButton);
         QVERIFY(StoredNames(MessagesKeyOf(Sender)).isEmpty());
         QCOMPARE(emptied.size(), 1);
         QCOMPARE(emptied.first().first().toString(), Sender);
-        QCOMPARE(viewer.result(), int(QDialog::Accepted));
-        QVERIFY(!viewer.isVisible());
+        QVERIFY(!viewer->isVisible() && viewer->result() == QDialog::Accepted);
     }
 
     void escapeKeepsTheShownMessage() {
-        StoreMessages(Sender, 2);
-        TInMsgForm viewer(Session);
-        viewer.Nick = Sender;
-        viewer.show();
-        QTest::keyClick(viewer.MsgMemo, Qt::Key_Escape);
-        QVERIFY(!viewer.isVisible());
-        QCOMPARE(viewer.result(), int(QDialog::Rejected));
+        auto viewer = OpenViewer(2);
+        viewer->show();
+        QTest::keyClick(viewer->MsgMemo, Qt::Key_Escape);
+        QVERIFY(!viewer->isVisible() && viewer->result() == QDialog::Rejected);
         QCOMPARE(StoredNames(MessagesKeyOf(Sender)).size(), 2);
     }
 
@@ -92,63 +94,53 @@ private Q_SLOTS:
     void messageStoredWhileOpen() {
         QFETCH(QString, from);
         QFETCH(bool, nextEnabled);
-        StoreMessages(Sender, 1);
-        TInMsgForm viewer(Session);
-        viewer.Nick = Sender;
-        viewer.show();
-        QVERIFY(!viewer.NextMsgButton->isEnabled());
+        auto viewer = OpenViewer(1);
+        viewer->show();
         Store(MessagesKeyOf(from), QStringLiteral("20240101130000"), QStringLiteral("[01.01.2024 13:00:00] nová"));
-        viewer.MessageStored();
-        QCOMPARE(viewer.NextMsgButton->isEnabled(), nextEnabled);
+        viewer->MessageStored();
+        QCOMPARE(viewer->NextMsgButton->isEnabled(), nextEnabled);
     }
 
     void replyControlsFollowTheSession_data() {
         QTest::addColumn<bool>("loggedIn");
-        QTest::addColumn<QString>("listed"); // "room", "client" or "none"
-        QTest::addColumn<bool>("replyEnabled");
-        QTest::addColumn<bool>("klabosEnabled");
-        QTest::addColumn<bool>("clientEnabled");
-        QTest::addColumn<bool>("toClient");
-        QTest::newRow("sender in a room") << true << "room" << true << true << true << false;
-        QTest::newRow("sender through the client only") << true << "client" << true << false << true << true;
-        QTest::newRow("sender not in the list") << true << "none" << true << false << false << true;
-        QTest::newRow("not logged in") << false << "room" << false << false << false << false;
+        QTest::addColumn<QString>("listed");   // the sender's entry: "room", "client" or "none"
+        QTest::addColumn<QString>("controls"); // enabled: Reply, "Na Klabos", "Na klient"; then the reply's kind
+        QTest::newRow("sender in a room") << true << "room"
+                                          << "RKC chat";
+        QTest::newRow("sender through the client only") << true << "client"
+                                                        << "R-C client";
+        QTest::newRow("sender not in the list") << true << "none"
+                                                << "R-- client";
+        QTest::newRow("not logged in") << false << "room"
+                                       << "--- none";
     }
     void replyControlsFollowTheSession() {
         QFETCH(bool, loggedIn);
         QFETCH(QString, listed);
-        QFETCH(bool, replyEnabled);
-        QFETCH(bool, klabosEnabled);
-        QFETCH(bool, clientEnabled);
-        QFETCH(bool, toClient);
+        QFETCH(QString, controls);
         Session.IsLoggedIn = loggedIn;
         if (listed != u"none") {
             auto details = std::make_unique<TItemDetails>();
+            details->IsClient = listed == u"client";
             if (listed == u"room") {
                 details->Rooms = std::make_unique<TRoomObject>();
-                details->Rooms->RoomName = QStringLiteral("Hlavní místnost");
-            } else {
-                details->IsClient = true;
             }
             Session.Entries.Add(QStringLiteral("ALICE"), std::move(details));
         }
-        StoreMessages(Sender, 1);
-        TInMsgForm viewer(Session);
-        viewer.Nick = Sender;
-        QSignalSpy chat(&viewer, &TInMsgForm::SendMessageRequested);
-        QSignalSpy client(&viewer, &TInMsgForm::SendClientMessageRequested);
-        viewer.show();
-        QCOMPARE(viewer.ReplyButton->isEnabled(), replyEnabled);
-        QCOMPARE(viewer.ReplyKlabosRadioButton->isEnabled(), klabosEnabled);
-        QCOMPARE(viewer.ReplyClientRadioButton->isEnabled(), clientEnabled);
-        // The message is shown whatever the session's state.
-        QVERIFY(!viewer.MsgMemo->toPlainText().isEmpty());
-        if (replyEnabled) {
-            QTest::mouseClick(viewer.ReplyButton, Qt::LeftButton);
-            QCOMPARE(client.size(), toClient ? 1 : 0);
-            QCOMPARE(chat.size(), toClient ? 0 : 1);
-            QVERIFY(viewer.isVisible());
-        }
+        auto viewer = OpenViewer(1);
+        QSignalSpy chat(viewer.get(), &TInMsgForm::SendMessageRequested);
+        QSignalSpy client(viewer.get(), &TInMsgForm::SendClientMessageRequested);
+        viewer->show();
+        QString shown;
+        shown += viewer->ReplyButton->isEnabled() ? u'R' : u'-';
+        shown += viewer->ReplyKlabosRadioButton->isEnabled() ? u'K' : u'-';
+        shown += viewer->ReplyClientRadioButton->isEnabled() ? u'C' : u'-';
+        QTest::mouseClick(viewer->ReplyButton, Qt::LeftButton);
+        shown += !chat.isEmpty() ? u" chat"_qs : !client.isEmpty() ? u" client"_qs : u" none"_qs;
+        QCOMPARE(shown, controls);
+        // The message is shown whatever the session's state, and the viewer stays open under the reply.
+        QCOMPARE(viewer->MsgMemo->toPlainText(), MessageText(1));
+        QVERIFY(viewer->isVisible());
     }
 };
 

@@ -98,15 +98,9 @@ private Q_SLOTS:
         QCOMPARE(dialog->SendButton->isEnabled(), sendEnabled);
     }
 
-    void longCzechMessageIsMarkedAndCutWhole_data() {
-        AddKindColumn();
-        QTest::newRow("chat") << ToChat;
-        QTest::newRow("client") << ToClient;
-    }
     void longCzechMessageIsMarkedAndCutWhole() {
-        QFETCH(TKind, kind);
-        PutOnline(Fixture->Sim.TheWorld(), kind, QStringLiteral("alice"));
-        auto dialog = MakeDialog(kind, Fixture->Session, QStringLiteral("alice"));
+        PutOnline(Fixture->Sim.TheWorld(), ToChat, QStringLiteral("alice"));
+        auto dialog = MakeDialog(ToChat, Fixture->Session, QStringLiteral("alice"));
         const QString message = QStringLiteral("Příliš žluťoučký kůň ").repeated(6).left(120);
         TypeText(dialog->MsgMemo, message);
         QCOMPARE(dialog->CharsRemainingEdit->text(), QStringLiteral("0"));
@@ -119,7 +113,7 @@ private Q_SLOTS:
         QCOMPARE(dialog->StatusLabel->text(), QStringLiteral("Odeslano."));
         const KlabosSim::RecordedRequest request = Fixture->Sim.Requests().last();
         QVERIFY(request.Body.size() <= 255);
-        QCOMPARE(request.Field(QStringLiteral("akce")), kind == ToChat ? u"vzkaz"_qs : u"vzkazklient"_qs);
+        QCOMPARE(request.Field(QStringLiteral("akce")), QStringLiteral("vzkaz"));
         QCOMPARE(request.Field(QStringLiteral("text")), message.left(sent));
         QCOMPARE(Fixture->Sim.TheWorld().FindUser(QStringLiteral("alice"))->Inbox.last().Text, message.left(sent));
     }
@@ -173,69 +167,54 @@ private Q_SLOTS:
         QVERIFY(TModal::Shown().isEmpty());
     }
 
-    void expandedDialogStaysOpenAfterDelivery() {
-        Fixture = std::make_unique<TSendFixture>();
-        QVERIFY(Fixture->Start(QStringLiteral("Kormoran")));
-        PutOnline(Fixture->Sim.TheWorld(), ToChat, QStringLiteral("alice"));
-        TSendMsgForm dialog(Fixture->Session);
-        dialog.NickLabel->setText(QStringLiteral("alice"));
-        dialog.show();
-        QTest::keyClick(dialog.MsgMemo, Qt::Key_F11);
-        QVERIFY(dialog.Expanded);
-        TypeText(dialog.MsgMemo, QStringLiteral("Ahoj"));
-        dialog.SendButtonClick();
-        QTRY_VERIFY_WITH_TIMEOUT(!dialog.Waiting, NetTimeout);
-        QCOMPARE(dialog.StatusLabel->text(), QStringLiteral("Odeslano."));
-        QVERIFY(dialog.isVisible());
-    }
-
-    void stopDuringARequestThenSendAgain_data() {
+    // Stop during a request, and a refused connection: either way the dialog is ready for another try.
+    void interruptedRequestLeavesTheDialogReady_data() {
         AddKindColumn();
-        QTest::newRow("chat") << ToChat;
-        QTest::newRow("client") << ToClient;
+        QTest::addColumn<bool>("refused");
+        for (const TKind kind : {ToChat, ToClient}) {
+            const char* name = kind == ToChat ? "chat" : "client";
+            QTest::addRow("%s: Stop while the reply is awaited", name) << kind << false;
+            QTest::addRow("%s: the connection is refused", name) << kind << true;
+        }
     }
-    void stopDuringARequestThenSendAgain() {
+    void interruptedRequestLeavesTheDialogReady() {
         QFETCH(TKind, kind);
+        QFETCH(bool, refused);
         PutOnline(Fixture->Sim.TheWorld(), kind, QStringLiteral("alice"));
-        Fixture->Sim.SetDelay(120000);
+        const quint16 port = Fixture->Sim.Port();
+        if (refused) {
+            Fixture->Sim.StopListening();
+        } else {
+            Fixture->Sim.SetDelay(120000);
+        }
         auto dialog = MakeDialog(kind, Fixture->Session, QStringLiteral("alice"));
         TypeText(dialog->MsgMemo, QStringLiteral("Jsi tam?"));
         QTest::mouseClick(dialog->SendButton, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(Fixture->Sim.Requests().size(), 1, NetTimeout);
-        QVERIFY(dialog->StopButton->isEnabled() && !dialog->MsgMemo->isEnabled());
-
-        QTest::mouseClick(dialog->StopButton, Qt::LeftButton);
+        if (refused) {
+            QTRY_COMPARE_WITH_TIMEOUT(TModal::Shown().size(), 1, NetTimeout);
+            QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Chyba připojování"));
+            QCOMPARE(TModal::Shown().first().Text,
+                     QStringLiteral("Server korektně neodpověděl.\r\nZkontroluje "
+                                    "připojení a nastavení proxy serveru.\r\n\r\nChyba: 10061"));
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(Fixture->Sim.Requests().size(), 1, NetTimeout);
+            QVERIFY(dialog->StopButton->isEnabled() && !dialog->MsgMemo->isEnabled());
+            QTest::mouseClick(dialog->StopButton, Qt::LeftButton);
+            QVERIFY(TModal::Shown().isEmpty());
+        }
+        QCOMPARE(Fixture->Session.ReconnectBox.isChecked(), !refused);
         QCOMPARE(dialog->StatusLabel->text(), QStringLiteral("Připraven..."));
         QVERIFY(!dialog->Waiting && dialog->MsgMemo->isEnabled() && dialog->SendButton->isEnabled());
         QVERIFY(!dialog->StopButton->isEnabled());
 
+        // The same text goes out with the next press.
         Fixture->Sim.SetDelay(0);
+        if (refused) {
+            QVERIFY(Fixture->Sim.Listen(port));
+        }
         QTest::mouseClick(dialog->SendButton, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), NetTimeout);
         QCOMPARE(dialog->StatusLabel->text(), QStringLiteral("Odeslano."));
-        QCOMPARE(Fixture->Sim.Requests().size(), 2);
-        QVERIFY(TModal::Shown().isEmpty());
-    }
-
-    void refusedConnectionIsReported_data() {
-        AddKindColumn();
-        QTest::newRow("chat") << ToChat;
-        QTest::newRow("client") << ToClient;
-    }
-    void refusedConnectionIsReported() {
-        QFETCH(TKind, kind);
-        Fixture->Sim.StopListening();
-        auto dialog = MakeDialog(kind, Fixture->Session, QStringLiteral("alice"));
-        TypeText(dialog->MsgMemo, QStringLiteral("Ahoj"));
-        QTest::mouseClick(dialog->SendButton, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(TModal::Shown().size(), 1, NetTimeout);
-        QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Chyba připojování"));
-        QCOMPARE(TModal::Shown().first().Text,
-                 QStringLiteral("Server korektně neodpověděl.\r\nZkontroluje připojení a nastavení proxy serveru.\r\n"
-                                "\r\nChyba: 10061"));
-        QVERIFY(!Fixture->Session.ReconnectBox.isChecked());
-        QCOMPARE(dialog->StatusLabel->text(), QStringLiteral("Připraven..."));
-        QVERIFY(dialog->isVisible() && dialog->SendButton->isEnabled() && !dialog->Waiting);
     }
 
     void f11ShowsTheBroadcastControlsOnlyForTheFixedNick_data() {
