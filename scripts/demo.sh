@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the Klabos stand-in (klabos-sim) on 127.0.0.1 with a lively world, and
-# runs the program against it in a demo profile of its own: build/demo/config holds the demo's settings, so the
-# user's real settings stay untouched. The stand-in stops when the program ends.
+# Installs what is missing, builds, installs the program into build/demo/prefix, starts the Klabos stand-in
+# (klabos-sim) on 127.0.0.1 with a lively world, and runs the installed program against it in a demo profile of its
+# own: build/demo/config holds the demo's settings and build/demo/data its data folder (the broadcast log), so the
+# user's real settings and files stay untouched. The stand-in stops when the program ends.
 #
 # Without a display, run it inside a virtual one:  xvfb-run -a scripts/demo.sh
 # KLABOS_SIM_SEED chooses another simulated world (default 1).
@@ -18,8 +19,7 @@ fi
 
 sim="$top/build/tools/klabos-sim/klabos-sim"
 store="$top/build/tools/cvrlik-store/cvrlik-store"
-program="$top/build/src/app/cvrlik"
-for needed in "$sim" "$store" "$program"; do
+for needed in "$sim" "$store" "$top/build/src/app/cvrlik"; do
     if [ ! -x "$needed" ]; then
         echo "demo: $needed was not built; see the build output above." >&2
         exit 1
@@ -28,9 +28,15 @@ done
 
 demo="$top/build/demo"
 rm -rf "$demo/config"
-mkdir -p "$demo/config"
-chmod 700 "$demo/config"
+mkdir -p "$demo/config" "$demo/data"
+chmod 700 "$demo/config" "$demo/data"
 export XDG_CONFIG_HOME="$demo/config"
+export XDG_DATA_HOME="$demo/data"
+
+# Installed as a user would have it, so the program finds the message sound it ships.
+rm -rf "$demo/prefix"
+cmake --install "$top/build" --prefix "$demo/prefix" >/dev/null
+program="$demo/prefix/bin/cvrlik"
 
 # The stand-in, on a free port; its first line of output is "port N".
 "$sim" --port 0 --seed "${KLABOS_SIM_SEED:-1}" >"$demo/klabos-sim.out" 2>"$demo/klabos-sim.log" &
@@ -107,7 +113,9 @@ EOF
 
 cat <<EOF
 demo: klabos-sim listens on 127.0.0.1:$port (log: $demo/klabos-sim.log); the program uses it as its HTTP proxy.
-demo: the demo profile is in $XDG_CONFIG_HOME; your own settings are not touched.
+demo: the demo profile is in $XDG_CONFIG_HOME, its data folder in $XDG_DATA_HOME; your own are not touched.
+demo: to try the broadcast mode, log in as Kormoran (password heslo) and press F11 in "Zpráva na Klabos"; its log
+  is $XDG_DATA_HOME/Velmor/Cvrlik/cvadvert.log.
 demo: steer the world while it runs, for example:
   curl 'http://127.0.0.1:$port/control/message?to=demo&from=Ema&text=Ahoj+z+dema'
   curl 'http://127.0.0.1:$port/control/online?nick=Lucie&room=12'
@@ -116,8 +124,6 @@ demo: steer the world while it runs, for example:
 demo: the service pages the program opens in the browser load when the browser uses 127.0.0.1:$port as its HTTP proxy.
 EOF
 
-# The program reads its message sound and writes its broadcast log in the current folder.
-cd "$demo"
 status=0
 "$program" || status=$?
 exit "$status"

@@ -36,7 +36,6 @@ namespace {
 constexpr int ControlTimerInterval = 200;
 constexpr int RefreshTimerInterval = 1000;
 constexpr int ProgressGaugeMaximum = 15;
-const QString MessageSoundFile = QStringLiteral("inmsg.wav");
 const QString HomePage = QStringLiteral("http://" CVRLIK_HOMEPAGE_HOST "/velmor/cvrlik");
 
 constexpr Qt::Edges LeftTop = Qt::LeftEdge | Qt::TopEdge;
@@ -301,7 +300,7 @@ void TMainForm::FormShow() {
         OnlineListBox->EntriesChanged();
     }
     SoundUnavailable = false;
-    if (!SoundPlayer->Open(MessageSoundFile)) {
+    if (!SoundPlayer->Open(FindMessageSound())) {
         SoundUnavailable = true;
     }
     MarkStoredMessages();

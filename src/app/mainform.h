@@ -29,6 +29,7 @@ struct TUserDetails;
 enum class TNickAction;
 class TGauge;
 class TGoodbyeForm;
+class TInMsgForm;
 class TOnlineListBox;
 class TPictureBox;
 class TSettingsForm;
@@ -141,6 +142,8 @@ public:
     // The lifelong windows created after this one.
     TSettingsForm* SettingsForm = nullptr;
     TGoodbyeForm* GoodbyeForm = nullptr;
+    // The message viewer while it is open (at most one).
+    TInMsgForm* InMsgForm = nullptr;
 
     // Session state.
     bool FirstShow = true;

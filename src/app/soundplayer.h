@@ -5,6 +5,10 @@
 
 class QSoundEffect;
 
+// The message sound "inmsg.wav": the user's own in the data folder, else the one the program ships in its installed
+// data folder; empty when there is neither.
+QString FindMessageSound();
+
 // The message sound: a WAV file played through the default audio output. It counts as not opened when the file
 // is missing or unreadable, when there is no audio output, or when the sound reports an error while loading.
 class TSoundPlayer : public QObject {

@@ -204,7 +204,7 @@ private Q_SLOTS:
         QCOMPARE(entries.Count(), 2);
         QCOMPARE(entries.NickAt(1), u"adam"_qs);
         QVERIFY(!entries.DetailsAt(1)->Rooms && !entries.DetailsAt(1)->IsClient && !entries.DetailsAt(1)->HasMessages);
-        // No "inmsg.wav" in the working folder: the message sound falls back to the beep.
+        // No "inmsg.wav" in the test's data folder nor an audio output: the message sound falls back to the beep.
         QVERIFY(form.SoundUnavailable);
 
         form.hide();
