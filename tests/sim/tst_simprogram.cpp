@@ -1,7 +1,11 @@
 // The klabos-sim program as scripts start it.
 #include "simexchange.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 
@@ -21,6 +25,8 @@ private Q_SLOTS:
     void requiresProxyCredentials();
     void refusesBadArguments_data();
     void refusesBadArguments();
+    void stateOutlivesARestart();
+    void refusesAStateItCannotRead();
 };
 
 quint16 TestSimProgram::Start(QProcess& process, const QStringList& arguments) {
@@ -92,6 +98,57 @@ void TestSimProgram::refusesBadArguments() {
     QCOMPARE(process.exitCode(), 2);
     QVERIFY(process.readAllStandardOutput().isEmpty());
     QVERIFY(!process.readAllStandardError().isEmpty());
+}
+
+void TestSimProgram::stateOutlivesARestart() {
+    QTemporaryDir folder;
+    const QString state = folder.filePath(QStringLiteral("world.json"));
+    const QStringList arguments{QStringLiteral("--state"), state};
+    quint64 firstId = 0;
+    {
+        QProcess process;
+        const quint16 port = Start(process, arguments);
+        QVERIFY(port > 0);
+        const QByteArray queued = SimExchange::Get(port, "/control/message?to=demo&from=Ema&text=Ahoj").Body();
+        firstId = QJsonDocument::fromJson(queued).object().value(QStringLiteral("id")).toInteger();
+        QVERIFY(firstId > 0);
+        process.terminate();
+        QVERIFY(process.waitForFinished(ProcessTimeout));
+        QCOMPARE(process.exitCode(), 0);
+    }
+    QProcess process;
+    const quint16 port = Start(process, arguments);
+    QVERIFY(port > 0);
+    // The message waits still, and the next one gets the next id.
+    const QByteArray login =
+        SimExchange::Post(port, "/cgi-bin/klabos/mix.fcgi", "akce=get&jmeno=demo&heslo=demo").Body();
+    const QByteArray key = login.mid(2, login.indexOf("<2>") - 2);
+    const QByteArray message =
+        SimExchange::Post(port, "/cgi-bin/klabos/mix.fcgi", "akce=zpravy&jmeno=demo&heslo=" + key + "&last_msg=0")
+            .Body();
+    QVERIFY2(message.startsWith(QByteArray::number(firstId) + '<'), message.constData());
+    QVERIFY(message.endsWith("<Ema<Ahoj"));
+    const QByteArray queued = SimExchange::Get(port, "/control/message?to=demo&from=Ema&text=Znovu").Body();
+    QCOMPARE(QJsonDocument::fromJson(queued).object().value(QStringLiteral("id")).toInteger(), qint64(firstId + 1));
+    process.terminate();
+    QVERIFY(process.waitForFinished(ProcessTimeout));
+}
+
+void TestSimProgram::refusesAStateItCannotRead() {
+    QTemporaryDir folder;
+    const QString state = folder.filePath(QStringLiteral("world.json"));
+    QFile file(state);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("{\"version\": 1, \"rooms\": 7}");
+    file.close();
+    QProcess process;
+    process.start(QStringLiteral(KLABOS_SIM_PROGRAM), {QStringLiteral("--state"), state});
+    QVERIFY(process.waitForFinished(ProcessTimeout));
+    QCOMPARE(process.exitCode(), 2);
+    QVERIFY(process.readAllStandardError().contains("state"));
+    // The file is left as it was, for whoever wants to look at it.
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("{\"version\": 1, \"rooms\": 7}"));
 }
 
 QTEST_GUILESS_MAIN(TestSimProgram)

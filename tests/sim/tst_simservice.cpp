@@ -78,6 +78,10 @@ private Q_SLOTS:
     void delayedReplyStillArrives();
     void refusesConnectionsWhileStopped();
     void controlReadsBackRequests();
+    void failuresAimAtOneAction_data();
+    void failuresAimAtOneAction();
+    void takenRequestsAreHandedOutOnce();
+    void controlSetsTheBusyWorld();
 };
 
 void TestSimService::init() {
@@ -480,6 +484,11 @@ void TestSimService::controlRefusesBadCalls_data() {
     QTest::newRow("nick holding a reply delimiter") << QByteArray("/control/account?nick=a*b&password=x") << 400;
     QTest::newRow("unknown drop kind") << QByteArray("/control/drop?kind=explode") << 400;
     QTest::newRow("negative tick count") << QByteArray("/control/tick?count=-1") << 400;
+    QTest::newRow("crowd without a count") << QByteArray("/control/crowd") << 400;
+    QTest::newRow("crowd too large") << QByteArray("/control/crowd?count=10001") << 400;
+    QTest::newRow("key life not a number") << QByteArray("/control/keylife?minutes=soon") << 400;
+    QTest::newRow("negative clock") << QByteArray("/control/clock?ms=-1") << 400;
+    QTest::newRow("mail without a pace") << QByteArray("/control/mail") << 400;
     QTest::newRow("unknown command") << QByteArray("/control/launch") << 404;
 }
 
@@ -595,6 +604,60 @@ void TestSimService::controlReadsBackRequests() {
 
     QCOMPARE(Control("/control/requests/clear").Status(), 200);
     QCOMPARE(Sim->Requests().size(), 0);
+}
+
+void TestSimService::failuresAimAtOneAction_data() {
+    QTest::addColumn<QByteArray>("action");
+    QTest::addColumn<bool>("loginFails");
+    QTest::addColumn<bool>("peopleFails");
+    QTest::newRow("any request") << QByteArray() << true << false;
+    QTest::newRow("only lists") << QByteArray("lidi") << false << true;
+    QTest::newRow("only retrievals") << QByteArray("zpravy") << false << false;
+}
+
+void TestSimService::failuresAimAtOneAction() {
+    QFETCH(QByteArray, action);
+    QFETCH(bool, loginFails);
+    QFETCH(bool, peopleFails);
+    QCOMPARE(Control("/control/fail?count=1&akce=" + action).Status(), 200);
+    QCOMPARE(IsErrorPage(SimExchange::Post(Port(), Endpoint, "akce=get&jmeno=demo&heslo=demo").Body()), loginFails);
+    QCOMPARE(IsErrorPage(SimExchange::Post(Port(), Endpoint, PeopleBody("'alice'")).Body()), peopleFails);
+    // A failure not spent on these waits for its request.
+    const QJsonObject state = QJsonDocument::fromJson(Control("/control/state").Body()).object();
+    QCOMPARE(state.value(QStringLiteral("failNext")).toInt(), loginFails || peopleFails ? 0 : 1);
+}
+
+void TestSimService::takenRequestsAreHandedOutOnce() {
+    SimExchange::Post(Port(), Endpoint, "akce=get&jmeno=demo&heslo=demo");
+    SimExchange::Post(Port(), Endpoint, PeopleBody("'alice'"));
+    const QJsonArray first =
+        QJsonDocument::fromJson(Control("/control/requests/take").Body()).object().value(u"requests"_qs).toArray();
+    QCOMPARE(first.size(), 2);
+    QVERIFY(first.at(0).toObject().value(u"receivedAt"_qs).toInteger() > 0);
+    SimExchange::Post(Port(), Endpoint, PeopleBody("'bob'"));
+    const QJsonArray second =
+        QJsonDocument::fromJson(Control("/control/requests/take").Body()).object().value(u"requests"_qs).toArray();
+    QCOMPARE(second.size(), 1);
+    QVERIFY(second.at(0).toObject().value(u"body"_qs).toString().endsWith(u"'bob'"));
+    QCOMPARE(Sim->Requests().size(), 0);
+}
+
+void TestSimService::controlSetsTheBusyWorld() {
+    const QJsonObject crowd = QJsonDocument::fromJson(Control("/control/crowd?count=40").Body()).object();
+    QCOMPARE(crowd.value(u"nicks"_qs).toArray().size(), 40);
+    QCOMPARE(Control("/control/keylife?minutes=2").Status(), 200);
+    QCOMPARE(Control("/control/clock?ms=60000").Status(), 200);
+    QCOMPARE(Control("/control/mail?ms=50").Status(), 200);
+    const QJsonObject state = QJsonDocument::fromJson(Control("/control/state").Body()).object();
+    QCOMPARE(state.value(u"keyLife"_qs).toInt(), 2);
+    QCOMPARE(state.value(u"clockMs"_qs).toInt(), 60000);
+    QCOMPARE(state.value(u"mailMs"_qs).toInt(), 50);
+    // The mail comes by itself, numbered.
+    const User* demo = Sim->TheWorld().FindUser(u"demo"_qs);
+    QTRY_VERIFY_WITH_TIMEOUT(demo->Inbox.size() >= 2, 20000);
+    QVERIFY(demo->Inbox.at(0).Text.startsWith(QStringLiteral("Zpráva č. %1:").arg(demo->Inbox.at(0).Id)));
+    QCOMPARE(Control("/control/mail?ms=0").Status(), 200);
+    QCOMPARE(Control("/control/clock?ms=0").Status(), 200);
 }
 
 QTEST_GUILESS_MAIN(TestSimService)

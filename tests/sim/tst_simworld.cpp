@@ -3,7 +3,9 @@
 #include "simexchange.h"
 #include "world.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
 #include <QtTest>
 
 using namespace KlabosSim;
@@ -33,6 +35,13 @@ private Q_SLOTS:
     void quietWorldOnlyGrowsIdle();
     void simulatedUsersAnswerAndSendersAreActive();
     void timeStampsNeverRepeat();
+    void crowdComesAndGoes();
+    void keysLiveTheirLife_data();
+    void keysLiveTheirLife();
+    void mailIsNumberedForEveryAccount();
+    void stateCarriesTheWorldOverARestart();
+    void stateItCannotReadChangesNothing_data();
+    void stateItCannotReadChangesNothing();
 };
 
 void TestSimWorld::sameSeedSameWorld_data() {
@@ -188,6 +197,136 @@ void TestSimWorld::timeStampsNeverRepeat() {
         QCOMPARE(message.Stamp.size(), 14);
         stamps.append(message.Stamp);
     }
+}
+
+void TestSimWorld::crowdComesAndGoes() {
+    World world(21, false);
+    QStringList nicks = world.AddCrowd(150);
+    nicks += world.AddCrowd(150);
+    QCOMPARE(QSet<QString>(nicks.cbegin(), nicks.cend()).size(), 300);
+    for (const QString& nick : nicks) {
+        QVERIFY2(World::ValidNick(nick), qPrintable(nick));
+    }
+    const int online = OnlineCount(world);
+    QVERIFY2(online > 75 && online < 225, qPrintable(QString::number(online)));
+    int arrivals = 0;
+    int departures = 0;
+    for (int tick = 0; tick < 20; ++tick) {
+        QList<bool> before;
+        for (const User& user : world.Users()) {
+            before.append(user.Online());
+        }
+        world.Tick();
+        for (qsizetype index = 0; index < world.Users().size(); ++index) {
+            arrivals += !before.at(index) && world.Users().at(index).Online() ? 1 : 0;
+            departures += before.at(index) && !world.Users().at(index).Online() ? 1 : 0;
+        }
+    }
+    // Hundreds of people entering and leaving.
+    QVERIFY2(arrivals > 100 && departures > 50, qPrintable(QStringLiteral("%1 %2").arg(arrivals).arg(departures)));
+}
+
+void TestSimWorld::keysLiveTheirLife_data() {
+    QTest::addColumn<int>("life");
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("no life set: forever") << 0 << 500 << true;
+    QTest::newRow("one minute short of its life") << 5 << 4 << true;
+    QTest::newRow("its life is over") << 5 << 5 << false;
+}
+
+void TestSimWorld::keysLiveTheirLife() {
+    QFETCH(int, life);
+    QFETCH(int, ticks);
+    QFETCH(bool, valid);
+    World world(1);
+    world.SetSessionLife(life);
+    world.Tick();
+    const std::optional<QString> key = world.Login(QStringLiteral("demo"), QStringLiteral("demo"));
+    QVERIFY(key);
+    for (int tick = 0; tick < ticks; ++tick) {
+        world.Tick();
+    }
+    QCOMPARE(world.SessionUser(*key).has_value(), valid);
+    // A new login gets a key of a full life.
+    const std::optional<QString> fresh = world.Login(QStringLiteral("demo"), QStringLiteral("demo"));
+    world.Tick();
+    QVERIFY(world.SessionUser(*fresh));
+}
+
+void TestSimWorld::mailIsNumberedForEveryAccount() {
+    World world(4, false);
+    world.AddUser(QStringLiteral("me"), QStringLiteral("x"), false);
+    world.AddUser(QStringLiteral("you"), QStringLiteral("x"), false);
+    world.AddCrowd(10);
+    QCOMPARE(world.LeaveMail(), 2);
+    QCOMPARE(world.LeaveMail(), 2);
+    QSet<QString> texts;
+    for (const QString& account : {QStringLiteral("me"), QStringLiteral("you")}) {
+        const QList<Message>& inbox = world.FindUser(account)->Inbox;
+        QCOMPARE(inbox.size(), 2);
+        for (const Message& message : inbox) {
+            QVERIFY(message.Text.startsWith(QStringLiteral("Zpráva č. %1:").arg(message.Id)));
+            QVERIFY(world.FindUser(message.Sender) && world.FindUser(message.Sender)->Simulated);
+            texts.insert(message.Text);
+        }
+    }
+    QCOMPARE(texts.size(), 4);
+}
+
+void TestSimWorld::stateCarriesTheWorldOverARestart() {
+    World before(8);
+    before.AddCrowd(30);
+    before.SetSessionLife(7);
+    for (int tick = 0; tick < 40; ++tick) {
+        before.Tick();
+    }
+    const quint64 lastId = before.QueueMessage(QStringLiteral("demo"), QStringLiteral("Ema"), QStringLiteral("a"));
+    const std::optional<QString> key = before.Login(QStringLiteral("demo"), QStringLiteral("demo"));
+    const QJsonObject state = QJsonDocument::fromJson(QJsonDocument(before.State()).toJson()).object();
+
+    World after(99, false);
+    QVERIFY(after.RestoreState(state));
+    QJsonObject expected = before.ToJson();
+    QJsonObject restored = after.ToJson();
+    expected.remove(QStringLiteral("sessions"));
+    QCOMPARE(restored.value(QStringLiteral("sessions")).toArray().size(), 0); // a restarted service forgot them
+    restored.remove(QStringLiteral("sessions"));
+    QCOMPARE(restored, expected);
+    QCOMPARE(after.SessionLifeMinutes(), 7);
+    QVERIFY(!after.SessionUser(*key));
+    // Ids and time stamps go on from where they were, so that no message is taken for one delivered before.
+    const quint64 nextId = after.QueueMessage(QStringLiteral("demo"), QStringLiteral("Ema"), QStringLiteral("b"));
+    QCOMPARE(nextId, lastId + 1);
+    const QList<Message>& inbox = after.FindUser(QStringLiteral("demo"))->Inbox;
+    QVERIFY(inbox.last().Stamp > inbox.at(inbox.size() - 2).Stamp);
+}
+
+void TestSimWorld::stateItCannotReadChangesNothing_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QJsonValue>("value");
+    QTest::newRow("another version") << u"version"_qs << QJsonValue(2);
+    QTest::newRow("no rooms") << u"rooms"_qs << QJsonValue(QJsonArray());
+    QTest::newRow("a last id that is no number") << u"lastMessageId"_qs << QJsonValue(u"many"_qs);
+    QTest::newRow("a nick with a delimiter")
+        << u"users"_qs << QJsonValue(QJsonArray{QJsonObject{{u"nick"_qs, u"a*b"_qs}}});
+    QTest::newRow("a message id that is no number")
+        << u"users"_qs
+        << QJsonValue(QJsonArray{
+               QJsonObject{{u"nick"_qs, u"demo"_qs}, {u"inbox"_qs, QJsonArray{QJsonObject{{u"id"_qs, u"x"_qs}}}}}});
+}
+
+void TestSimWorld::stateItCannotReadChangesNothing() {
+    QFETCH(QString, field);
+    QFETCH(QJsonValue, value);
+    World source(3);
+    QJsonObject state = source.State();
+    state.insert(field, value);
+    World world(5);
+    world.Tick();
+    const QByteArray snapshot = Snapshot(world);
+    QVERIFY(!world.RestoreState(state));
+    QCOMPARE(Snapshot(world), snapshot);
 }
 
 QTEST_GUILESS_MAIN(TestSimWorld)

@@ -80,6 +80,9 @@ Reply ControlEndpoint::Handle(const HttpRequest& request) {
         state.insert(QStringLiteral("delayMs"), Sim.Delay());
         state.insert(QStringLiteral("proxyAuth"), Sim.ProxyAuthRequired());
         state.insert(QStringLiteral("requests"), int(Sim.Requests().size()));
+        state.insert(QStringLiteral("clockMs"), Sim.ClockInterval());
+        state.insert(QStringLiteral("mailMs"), Sim.MailInterval());
+        state.insert(QStringLiteral("keyLife"), world.SessionLifeMinutes());
         return Ok(state);
     }
     if (command == u"requests") {
@@ -96,6 +99,13 @@ Reply ControlEndpoint::Handle(const HttpRequest& request) {
     if (command == u"requests/clear") {
         Sim.ClearRequests();
         return Ok();
+    }
+    if (command == u"requests/take") {
+        QJsonArray requests;
+        for (const RecordedRequest& request : Sim.TakeRequests()) {
+            requests.append(request.ToJson());
+        }
+        return Ok({{QStringLiteral("requests"), requests}});
     }
     if (command == u"online") {
         const std::optional<int> idle = Number(parameters, QStringLiteral("idle"), 0);
@@ -196,7 +206,34 @@ Reply ControlEndpoint::Handle(const HttpRequest& request) {
         if (!count || *count < 0) {
             return Refused(QStringLiteral("count must be a number from 0"));
         }
-        Sim.FailNext(*count);
+        Sim.FailNext(*count, parameters.value(QStringLiteral("akce")));
+        return Ok();
+    }
+    if (command == u"crowd") {
+        const std::optional<int> count = Number(parameters, QStringLiteral("count"), std::nullopt);
+        if (!count || *count < 1 || *count > 10000) {
+            return Refused(QStringLiteral("count must be a number from 1 to 10000"));
+        }
+        return Ok({{QStringLiteral("nicks"), QJsonArray::fromStringList(world.AddCrowd(*count))}});
+    }
+    if (command == u"keylife") {
+        const std::optional<int> minutes = Number(parameters, QStringLiteral("minutes"), std::nullopt);
+        if (!minutes || *minutes < 0) {
+            return Refused(QStringLiteral("minutes must be given as a number from 0"));
+        }
+        world.SetSessionLife(*minutes);
+        return Ok();
+    }
+    if (command == u"clock" || command == u"mail") {
+        const std::optional<int> ms = Number(parameters, QStringLiteral("ms"), std::nullopt);
+        if (!ms || *ms < 0) {
+            return Refused(QStringLiteral("ms must be given as a number from 0"));
+        }
+        if (command == u"clock") {
+            Sim.StartClock(*ms);
+        } else {
+            Sim.StartMail(*ms);
+        }
         return Ok();
     }
     if (command == u"delay") {

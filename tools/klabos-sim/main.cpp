@@ -1,11 +1,15 @@
-// klabos-sim [--port N] [--seed N] [--proxy-auth USER:PASSWORD]
+// klabos-sim [--port N] [--seed N] [--proxy-auth USER:PASSWORD] [--state FILE]
 //
 // The stand-in for the Klabos service on 127.0.0.1, with a lively simulated world. With --port 0 (the default) it
-// picks a free port; the first line of standard output is always "port N".
+// picks a free port; the first line of standard output is always "port N". With --state the world is read from the
+// file at start (when it exists) and written back at a clean end, so a restart keeps messages and their ids.
 #include "server.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QSaveFile>
 #include <QTextStream>
 #include <QTimer>
 #include <csignal>
@@ -26,6 +30,29 @@ int Fail(const QString& text) {
     return 2;
 }
 
+bool LoadState(KlabosSim::World& world, const QString& path, QString& error) {
+    QFile file(path);
+    if (!file.exists()) {
+        return true; // the first run: the world starts from its seed
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    if (!document.isObject() || !world.RestoreState(document.object())) {
+        error = QStringLiteral("not a state this program wrote");
+        return false;
+    }
+    return true;
+}
+
+bool SaveState(const KlabosSim::World& world, const QString& path) {
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(QJsonDocument(world.State()).toJson(QJsonDocument::Compact)) >= 0 && file.commit();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -44,7 +71,11 @@ int main(int argc, char* argv[]) {
                                              QStringLiteral("USER:PASSWORD"));
     parser.addOption(portOption);
     parser.addOption(seedOption);
+    const QCommandLineOption stateOption(QStringLiteral("state"),
+                                         QStringLiteral("Read the world from FILE at start, write it back at the end."),
+                                         QStringLiteral("FILE"));
     parser.addOption(proxyAuthOption);
+    parser.addOption(stateOption);
     parser.process(application);
     if (!parser.positionalArguments().isEmpty()) {
         return Fail(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
@@ -69,6 +100,11 @@ int main(int argc, char* argv[]) {
         }
         server.SetProxyAuth(credentials.left(colon), credentials.mid(colon + 1));
     }
+    const QString statePath = parser.value(stateOption);
+    QString stateError;
+    if (!statePath.isEmpty() && !LoadState(server.TheWorld(), statePath, stateError)) {
+        return Fail(QStringLiteral("cannot read the state \"%1\": %2").arg(statePath, stateError));
+    }
     if (!server.Listen(quint16(port))) {
         return Fail(QStringLiteral("cannot listen on 127.0.0.1:%1: %2").arg(port).arg(server.ErrorString()));
     }
@@ -90,5 +126,9 @@ int main(int argc, char* argv[]) {
         }
     });
     stopWatch.start(100);
-    return QCoreApplication::exec();
+    const int exitCode = QCoreApplication::exec();
+    if (!statePath.isEmpty() && !SaveState(server.TheWorld(), statePath)) {
+        return Fail(QStringLiteral("cannot write the state \"%1\"").arg(statePath));
+    }
+    return exitCode;
 }

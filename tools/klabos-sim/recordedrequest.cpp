@@ -43,7 +43,8 @@ QJsonObject RecordedRequest::ToJson() const {
                        {QStringLiteral("viaProxy"), ViaProxy},
                        {QStringLiteral("status"), Status},
                        {QStringLiteral("reply"), FromCp1250(ReplyBody)},
-                       {QStringLiteral("note"), QString::fromUtf8(Note)}};
+                       {QStringLiteral("note"), QString::fromUtf8(Note)},
+                       {QStringLiteral("receivedAt"), ReceivedAt}};
 }
 
 } // namespace KlabosSim

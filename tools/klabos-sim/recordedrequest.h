@@ -18,9 +18,10 @@ struct RecordedRequest {
     QByteArray Body;                       // raw, as sent
     QList<QPair<QString, QString>> Fields; // the body's form fields, decoded where they decode
     bool ViaProxy = false;
-    int Status = 0;       // of our reply; 0 when the connection was dropped without one
-    QByteArray ReplyBody; // raw
-    QByteArray Note;      // why the request was refused, or how it was dropped
+    int Status = 0;        // of our reply; 0 when the connection was dropped without one
+    QByteArray ReplyBody;  // raw
+    QByteArray Note;       // why the request was refused, or how it was dropped
+    qint64 ReceivedAt = 0; // when the whole request was read, in milliseconds since the epoch
 
     QByteArray Header(const QByteArray& name) const;
     // The decoded value of the first form field of that name.

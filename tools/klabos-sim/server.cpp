@@ -5,6 +5,7 @@
 #include "formfields.h"
 #include "text/codepage.h"
 
+#include <QDateTime>
 #include <QTcpSocket>
 
 namespace KlabosSim {
@@ -16,6 +17,7 @@ Server::Server(quint32 seed, bool populate, QObject* parent)
     , Control(new ControlEndpoint(*this)) {
     connect(&Listener, &QTcpServer::newConnection, this, &Server::Accept);
     connect(&Clock, &QTimer::timeout, this, [this] { SimWorld.Tick(); });
+    connect(&MailClock, &QTimer::timeout, this, [this] { SimWorld.LeaveMail(); });
 }
 
 Server::~Server() {
@@ -31,6 +33,14 @@ void Server::StartClock(int msPerTick) {
         Clock.stop();
     } else {
         Clock.start(msPerTick);
+    }
+}
+
+void Server::StartMail(int msPerMessage) {
+    if (msPerMessage <= 0) {
+        MailClock.stop();
+    } else {
+        MailClock.start(msPerMessage);
     }
 }
 
@@ -61,6 +71,14 @@ bool Server::ProxyAuthorised(const HttpRequest& request) const {
     return sent == "Basic " + ToCp1250(credentials).toBase64() || sent == "Basic " + credentials.toUtf8().toBase64();
 }
 
+bool Server::FailsNow(const RecordedRequest& record) {
+    if (FailCount <= 0 || (!FailAction.isEmpty() && record.Field(QStringLiteral("akce")) != FailAction)) {
+        return false;
+    }
+    --FailCount;
+    return true;
+}
+
 void Server::Record(RecordedRequest record) {
     Recorded.append(record);
     Q_EMIT RequestRecorded(Recorded.last());
@@ -77,6 +95,7 @@ void Server::Answer(Connection* connection) {
     const HttpRequestReader& reader = connection->Reader();
     const HttpRequest& request = reader.Request();
     RecordedRequest record;
+    record.ReceivedAt = QDateTime::currentMSecsSinceEpoch();
     record.Method = request.Method;
     record.Target = request.Target;
     record.Path = request.Path;
@@ -118,8 +137,7 @@ void Server::Answer(Connection* connection) {
         }
         return;
     }
-    if (FailCount > 0) {
-        --FailCount;
+    if (FailsNow(record)) {
         record.Note = "failed on request";
         Finish(connection, record, Reply::ErrorPage(QStringLiteral("Služba je dočasně mimo provoz.")), DelayMs);
         return;

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTcpServer>
 #include <QTimer>
+#include <utility>
 
 namespace KlabosSim {
 
@@ -37,12 +38,20 @@ public:
 
     // Ticks the world every so many milliseconds (0 stops it).
     void StartClock(int msPerTick);
+    int ClockInterval() const { return Clock.isActive() ? Clock.interval() : 0; }
+    // Leaves a message for every account every so many milliseconds (0 stops it).
+    void StartMail(int msPerMessage);
+    int MailInterval() const { return MailClock.isActive() ? MailClock.interval() : 0; }
 
     // Proxy mode: requests with an absolute target must carry these Basic credentials, else they get 407. An empty
     // user switches the check off.
     void SetProxyAuth(const QString& user, const QString& password);
-    // The next count service requests get an error page (a page with ERROR in its title) instead of their answer.
-    void FailNext(int count) { FailCount = qMax(0, count); }
+    // The next count service requests get an error page (a page with ERROR in its title) instead of their answer;
+    // with an action given, only requests of that "akce" count (a busy world fails refreshes, not logins).
+    void FailNext(int count, const QString& action = QString()) {
+        FailCount = qMax(0, count);
+        FailAction = action;
+    }
     // Every reply to a service request waits this long before it is sent.
     void SetDelay(int ms) { DelayMs = qMax(0, ms); }
     // The next count service requests are read and then dropped without a reply.
@@ -50,6 +59,8 @@ public:
 
     const QList<RecordedRequest>& Requests() const { return Recorded; }
     void ClearRequests() { Recorded.clear(); }
+    // The recorded requests, forgotten as they are handed out: none is lost or handed out twice.
+    QList<RecordedRequest> TakeRequests() { return std::exchange(Recorded, {}); }
 
     int PendingFailures() const { return FailCount; }
     int PendingDrops() const { return DropCount; }
@@ -63,11 +74,13 @@ private:
     void Accept();
     void Answer(KlabosSim::Connection* connection);
     bool ProxyAuthorised(const HttpRequest& request) const;
+    bool FailsNow(const RecordedRequest& record);
     void Record(RecordedRequest record);
     void Finish(KlabosSim::Connection* connection, RecordedRequest record, const Reply& reply, int delayMs);
 
     QTcpServer Listener;
     QTimer Clock;
+    QTimer MailClock;
     World SimWorld;
     Service SimService;
     ControlEndpoint* Control;
@@ -75,6 +88,7 @@ private:
     QString ProxyUser;
     QString ProxyPassword;
     int FailCount = 0;
+    QString FailAction;
     int DelayMs = 0;
     int DropCount = 0;
     DropKind DropAs = DropKind::Close;

@@ -10,7 +10,8 @@ QString Folded(const QString& nick) {
     return nick.toCaseFolded();
 }
 
-QStringList SortedKeys(const QHash<QString, QString>& sessions) {
+template <typename TValue>
+QStringList SortedKeys(const QHash<QString, TValue>& sessions) {
     QStringList keys = sessions.keys();
     keys.sort();
     return keys;
@@ -26,6 +27,10 @@ const char* const Greetings[] = {
     "Zítra v 8 u kašny, nezapomeň.",
     "Posílám pozdrav z Brna :-)",
     "Kde jsi byl celý týden?",
+};
+// The stems of a crowd's nicks, each followed by a number.
+const char* const CrowdStems[] = {
+    "Host", "Kačenka", "Šnek", "Ďobeček", "Rybář", "Žofka", "Toulavý kocour", "Čtenář", "Bubeník", "Lucinka",
 };
 const char* const Answers[] = {
     "Díky za zprávu, ozvu se.",
@@ -92,6 +97,7 @@ void World::Tick() {
     ++Ticks;
     SimulatedClock = SimulatedClock.addSecs(60);
     GrowIdle();
+    ExpireOldSessions();
     if (!Lively) {
         PendingAnswers.clear();
         return;
@@ -176,6 +182,35 @@ void World::LeaveMessagesForPeople() {
     }
 }
 
+void World::ExpireOldSessions() {
+    if (SessionLife <= 0) {
+        return;
+    }
+    Sessions.removeIf([this](const QHash<QString, Session>::iterator session) {
+        return Ticks - session->LoginTick >= quint64(SessionLife);
+    });
+}
+
+QStringList World::AddCrowd(int count) {
+    QStringList nicks;
+    int number = 1;
+    for (int added = 0; added < count; ++added) {
+        QString nick;
+        do {
+            nick = QStringLiteral("%1 %2")
+                       .arg(QString::fromUtf8(CrowdStems[number % int(std::size(CrowdStems))]))
+                       .arg(number);
+            ++number;
+        } while (FindUser(nick));
+        User* user = AddUser(nick, QStringLiteral("heslo"), true);
+        if (Chance(500)) {
+            user->Rooms.append({AllRooms.at(Pick(int(AllRooms.size()))).Id, Pick(30)});
+        }
+        nicks.append(nick);
+    }
+    return nicks;
+}
+
 bool World::ValidNick(const QString& nick) {
     if (nick.isEmpty() || nick.size() > 40) {
         return false;
@@ -248,7 +283,7 @@ std::optional<QString> World::Login(const QString& nick, const QString& password
     do {
         key = QString::number(KeyRandom.generate64(), 36).rightJustified(13, u'0');
     } while (Sessions.contains(key));
-    Sessions.insert(key, Folded(user->Nick));
+    Sessions.insert(key, {Folded(user->Nick), Ticks});
     return key;
 }
 
@@ -257,7 +292,7 @@ std::optional<QString> World::SessionUser(const QString& key) const {
     if (found == Sessions.cend()) {
         return std::nullopt;
     }
-    const User* user = FindUser(*found);
+    const User* user = FindUser(found->Nick);
     if (!user) {
         return std::nullopt;
     }
@@ -339,7 +374,8 @@ QString World::NextStamp() {
     stamp.setTime(QTime(stamp.time().hour(), stamp.time().minute(), stamp.time().second()));
     // Two messages of one sender with one time stamp would overwrite each other in the program's store.
     if (LastStamp.isValid() && stamp <= LastStamp) {
-        stamp = LastStamp.addSecs(1);
+        // In the clock's own time: a last stamp read back from a saved state may be in another.
+        stamp = LastStamp.addSecs(1).toTimeSpec(stamp.timeSpec());
     }
     LastStamp = stamp;
     return stamp.toString(QStringLiteral("yyyyMMddhhmmss"));
@@ -369,6 +405,37 @@ std::optional<Message> World::NextMessage(const QString& account, quint64 lastId
         return std::nullopt;
     }
     return user->Inbox.first();
+}
+
+QString World::RandomSender() {
+    QStringList online;
+    QStringList simulated;
+    for (const User& user : AllUsers) {
+        if (user.Simulated) {
+            simulated.append(user.Nick);
+            if (user.Online()) {
+                online.append(user.Nick);
+            }
+        }
+    }
+    const QStringList& from = online.isEmpty() ? simulated : online;
+    return from.isEmpty() ? QStringLiteral("Klabos") : from.at(Pick(int(from.size())));
+}
+
+int World::LeaveMail() {
+    QStringList accounts;
+    for (const User& user : AllUsers) {
+        if (!user.Simulated) {
+            accounts.append(user.Nick);
+        }
+    }
+    for (const QString& account : accounts) {
+        const QString text = QStringLiteral("Zpráva č. %1: %2")
+                                 .arg(LastMessageId + 1)
+                                 .arg(QString::fromUtf8(Greetings[Pick(int(std::size(Greetings)))]));
+        QueueMessage(account, RandomSender(), text);
+    }
+    return int(accounts.size());
 }
 
 DeliveryResult World::Deliver(const QString& from, const QString& to, const QString& text, DeliveryKind kind) {

@@ -92,12 +92,20 @@ public:
     const Room* FindRoom(const QString& id) const;
     const Room* AddRoom(const QString& id, const QString& name);
 
-    // Sessions: a fresh key for each successful login; a key stays valid until it is expired.
+    // A crowd for a busy world: count more simulated users with made-up nicks (password "heslo"), about half of
+    // them on-line at once. Returns their nicks.
+    QStringList AddCrowd(int count);
+
+    // Sessions: a fresh key for each successful login; a key stays valid until it is expired, or until it has
+    // lived the session life.
     std::optional<QString> Login(const QString& nick, const QString& password);
     std::optional<QString> SessionUser(const QString& key) const; // the nick as spelt by the user's account
     void ExpireSessions() { Sessions.clear(); }
     void ExpireSession(const QString& key) { Sessions.remove(key); }
     QStringList SessionKeys() const { return Sessions.keys(); }
+    // Keys expire this many simulated minutes after their login (0: never), as the service drops old sessions.
+    void SetSessionLife(int minutes) { SessionLife = qMax(0, minutes); }
+    int SessionLifeMinutes() const { return SessionLife; }
 
     // Presence. Each returns false for an unknown nick or room.
     bool EnterRoom(const QString& nick, const QString& roomId, int idle = 0);
@@ -115,6 +123,9 @@ public:
     // are dropped.
     quint64 QueueMessage(const QString& to, const QString& from, const QString& text);
     std::optional<Message> NextMessage(const QString& account, quint64 lastId);
+    // Leaves one message for every account, each from a simulated user (an on-line one when there is one), with a
+    // numbered text, so that no two are alike. Returns how many were left.
+    int LeaveMail();
     DeliveryResult Deliver(const QString& from, const QString& to, const QString& text, DeliveryKind kind);
 
     // The records the people reply holds for the watched nicks that are on-line, then the user's own records.
@@ -122,8 +133,19 @@ public:
     QList<PeopleRecord> RecordsOf(const User& user) const;
 
     QJsonObject ToJson() const;
+    // Everything that outlives a restart of the stand-in: rooms, users with passwords, presence and inboxes, the
+    // clock and the last message id and time stamp, so that ids and time stamps never repeat. Sessions are not
+    // kept: a restarted service has forgotten them. RestoreState takes such a state back; for one it cannot read
+    // it returns false and leaves the world as it was.
+    QJsonObject State() const;
+    bool RestoreState(const QJsonObject& state);
 
 private:
+    struct Session {
+        QString Nick; // folded to lower case
+        quint64 LoginTick = 0;
+    };
+
     void Populate();
     bool Chance(int perMille);
     int Pick(int count);
@@ -131,7 +153,9 @@ private:
     void MoveSimulatedUser(User& user);
     void AnswerMessages();
     void LeaveMessagesForPeople();
+    void ExpireOldSessions();
     QString NextStamp();
+    QString RandomSender();
 
     QRandomGenerator WorldRandom;
     QRandomGenerator KeyRandom;
@@ -143,7 +167,8 @@ private:
     quint64 LastMessageId = 0;
     QList<Room> AllRooms;
     QList<User> AllUsers;
-    QHash<QString, QString> Sessions;              // key -> nick folded to lower case
+    QHash<QString, Session> Sessions;
+    int SessionLife = 0;
     QList<QPair<QString, QString>> PendingAnswers; // (simulated user, who wrote to them)
 };
 
