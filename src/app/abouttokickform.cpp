@@ -1,5 +1,6 @@
 #include "app/abouttokickform.h"
 
+#include "store/testing.h"
 #include "widgets/desktop.h"
 
 #include <QApplication>
@@ -34,7 +35,7 @@ TAboutToKickForm::TAboutToKickForm(QWidget* parent)
     Panel1->setFont(font);
 
     WarnTimer = new QTimer(this);
-    WarnTimer->setInterval(WarnInterval);
+    WarnTimer->setInterval(Squeezed(WarnInterval));
     connect(WarnTimer, &QTimer::timeout, this, &TAboutToKickForm::WarnStep);
 }
 

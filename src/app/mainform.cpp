@@ -10,6 +10,7 @@
 #include "settings/userchecklistbox.h"
 #include "store/settings.h"
 #include "store/sysreg.h"
+#include "store/testing.h"
 #include "widgets/anchors.h"
 #include "widgets/desktop.h"
 #include "widgets/gauge.h"
@@ -33,8 +34,6 @@
 
 namespace {
 
-constexpr int ControlTimerInterval = 200;
-constexpr int RefreshTimerInterval = 1000;
 constexpr int ProgressGaugeMaximum = 15;
 const QString HomePage = QStringLiteral("http://" CVRLIK_HOMEPAGE_HOST "/velmor/cvrlik");
 
@@ -139,10 +138,10 @@ void TMainForm::CreateControls() {
     Place(RedDiodShape, {32, 375, 7, 7}, LeftBottom);
 
     ControlTimer = new QTimer(this);
-    ControlTimer->setInterval(ControlTimerInterval);
+    ControlTimer->setInterval(Squeezed(ControlTimerInterval));
     connect(ControlTimer, &QTimer::timeout, this, &TMainForm::ControlTimerTimer);
     RefreshTimer = new QTimer(this);
-    RefreshTimer->setInterval(RefreshTimerInterval);
+    RefreshTimer->setInterval(Squeezed(RefreshTimerInterval));
     connect(RefreshTimer, &QTimer::timeout, this, &TMainForm::RefreshTimerTimer);
 
     SoundPlayer = new TSoundPlayer(this);
@@ -395,6 +394,14 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
         anchored.Control->setGeometry(AnchoredRect(anchored.Design, anchored.Anchors, DesignClientSize, size()));
     }
     FormResize();
+}
+
+void TMainForm::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!Painted) {
+        Painted = true;
+        RecordTestingEvent(QStringLiteral("window-painted"));
+    }
 }
 
 void TMainForm::changeEvent(QEvent* event) {

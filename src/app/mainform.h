@@ -49,6 +49,9 @@ public:
     // The client area when no geometry is stored, and the smallest outer size.
     static constexpr QSize DesignClientSize{188, 387};
     static constexpr QSize MinimumOuterSize{134, 180};
+    // The two timers' intervals by design; a test run squeezes what they run at (store/testing.h).
+    static constexpr int ControlTimerInterval = 200;
+    static constexpr int RefreshTimerInterval = 1000;
 
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -213,6 +216,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     struct TAnchoredControl {
@@ -276,4 +280,5 @@ private:
     std::optional<int> PendingOuterWidth;
     std::optional<int> PendingOuterHeight;
     bool FrameFitted = false;
+    bool Painted = false;
 };

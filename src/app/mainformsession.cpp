@@ -8,6 +8,7 @@
 #include "settings/settingsform.h"
 #include "settings/userchecklistbox.h"
 #include "store/settings.h"
+#include "store/testing.h"
 #include "text/codepage.h"
 #include "widgets/gauge.h"
 #include "widgets/imagelists.h"
@@ -29,7 +30,6 @@ namespace {
 // A connect that has not reached the server after this many control-timer ticks is restarted; the same delay
 // separates automatic reconnects.
 constexpr int ConnectTicksLimit = 40;
-constexpr int RefreshTimerInterval = 1000;
 
 const QString LoginFailedText = QStringLiteral(
     "Zkontrolujte přihlašovací údaje - jméno a heslo. Je-li vše správně, přihlašte se na server přes WWW prohlížeč "
@@ -57,6 +57,10 @@ void TMainForm::CreateHttpClients() {
     connect(HTTPClient, &THttpClient::OnStateChange, this, &TMainForm::HTTPClientStateChange);
     connect(HTTPClient, &THttpClient::OnRequestDone, this, &TMainForm::HTTPClientRequestDone);
     InMsgHTTPClient = new THttpClient(this);
+    for (THttpClient* client : {HTTPClient, InMsgHTTPClient}) {
+        client->IdleTimeoutMs = Squeezed(client->IdleTimeoutMs);
+        client->RequestDeadlineMs = Squeezed(client->RequestDeadlineMs);
+    }
     connect(InMsgHTTPClient, &THttpClient::OnHeaderEnd, this, &TMainForm::InMsgHTTPClientHeaderEnd);
     connect(InMsgHTTPClient, &THttpClient::OnDocData, this, &TMainForm::InMsgHTTPClientDocData);
     connect(InMsgHTTPClient, &THttpClient::OnRequestDone, this, &TMainForm::InMsgHTTPClientRequestDone);
@@ -274,6 +278,9 @@ void TMainForm::HTTPClientRequestDone(THttpRequest rqType, quint16 error) {
             EnterRefreshing();
         }
         if (LoginPhase == 2) {
+            if (whole) {
+                RecordTestingEvent(QStringLiteral("people-reply"));
+            }
             PeopleRequestEnded(whole);
         }
     }
@@ -300,7 +307,7 @@ void TMainForm::LoginReplyArrived() {
 void TMainForm::EnterRefreshing() {
     LoggedIn = true;
     RefreshCounter = 0;
-    RefreshTimer->start(RefreshTimerInterval);
+    RefreshTimer->start(Squeezed(RefreshTimerInterval));
     LoginPhase = 2;
 }
 
@@ -326,7 +333,8 @@ void TMainForm::RefreshTimerTimer() {
 }
 
 qint64 TMainForm::NewArrivalTicks() const {
-    return qint64(Settings.StatusRefresh) * 60 * (1000 / qMax(1, ControlTimer->interval()));
+    // Counted in ticks of the design interval, so that a squeezed clock squeezes the time of a new arrival too.
+    return qint64(Settings.StatusRefresh) * 60 * (1000 / ControlTimerInterval);
 }
 
 void TMainForm::ControlTimerTimer() {

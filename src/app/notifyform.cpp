@@ -1,6 +1,7 @@
 #include "app/notifyform.h"
 
 #include "store/settings.h"
+#include "store/testing.h"
 #include "widgets/desktop.h"
 
 #include <QApplication>
@@ -65,7 +66,7 @@ TNotifyForm::TNotifyForm(QWidget* parent)
     Bevel1->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     EffectTimer = new QTimer(this);
-    EffectTimer->setInterval(EffectInterval);
+    EffectTimer->setInterval(Squeezed(EffectInterval));
     EffectTimer->setTimerType(Qt::PreciseTimer);
     connect(EffectTimer, &QTimer::timeout, this, &TNotifyForm::EffectTimerTimer);
 
@@ -78,7 +79,7 @@ void TNotifyForm::Notify() {
         return; // a run in progress is neither restarted nor extended
     }
     NoticeIndex = 0;
-    NoticeTimer->setInterval(Settings.NotifyWait);
+    NoticeTimer->setInterval(Squeezed(Settings.NotifyWait));
     Busy = true;
     Q_EMIT RunStarted(NoticeQueue);
     ShowNextNotice();

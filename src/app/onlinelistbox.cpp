@@ -1,5 +1,7 @@
 #include "app/onlinelistbox.h"
 
+#include "store/testing.h"
+
 #include <QMouseEvent>
 #include <QResizeEvent>
 
@@ -23,6 +25,14 @@ QVariant TOnlineListModel::data(const QModelIndex& index, int role) const {
 void TOnlineListModel::EntriesChanged() {
     beginResetModel();
     endResetModel();
+}
+
+void TOnlineListBox::paintEvent(QPaintEvent* event) {
+    QListView::paintEvent(event);
+    if (ChangeUnpainted) {
+        ChangeUnpainted = false;
+        RecordTestingEvent(QStringLiteral("list-painted"), {QString::number(Entries().Count())});
+    }
 }
 
 TOnlineListBox::TOnlineListBox(QWidget* parent)

@@ -31,7 +31,10 @@ public:
 
     TOnlineList& Entries() { return Model->Entries; }
     const TOnlineList& Entries() const { return Model->Entries; }
-    void EntriesChanged() { Model->EntriesChanged(); }
+    void EntriesChanged() {
+        Model->EntriesChanged();
+        ChangeUnpainted = true;
+    }
 
     int Columns() const { return ColumnCount; }
     void SetColumns(int columns);
@@ -42,6 +45,7 @@ Q_SIGNALS:
     void DblClick();
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -51,4 +55,6 @@ private:
 
     TOnlineListModel* Model;
     int ColumnCount = 1;
+    // The entries changed and the list has not been painted since (a test run records when it is).
+    bool ChangeUnpainted = false;
 };

@@ -7,6 +7,7 @@
 #include "settings/settingsform.h"
 #include "store/settings.h"
 #include "store/sysreg.h"
+#include "store/testing.h"
 #include "widgets/application.h"
 #include "widgets/modal.h"
 #include "widgets/pictures.h"
@@ -99,6 +100,7 @@ int RunProgram(int argc, char** argv) {
     }
     auto store = std::make_unique<TSysReg>();
     InstallSysReg(store.get());
+    LoadTesting(*store);
     try {
         RunWindows(application);
     } catch (...) {

@@ -1,5 +1,7 @@
 #include "widgets/modal.h"
 
+#include "store/testing.h"
+
 #include <QAbstractButton>
 #include <QDialog>
 #include <QQueue>
@@ -43,6 +45,21 @@ QMessageBox::StandardButton EscapeAnswer(QMessageBox::StandardButtons buttons) {
     return QMessageBox::NoButton;
 }
 
+QString IconName(QMessageBox::Icon icon) {
+    switch (icon) {
+    case QMessageBox::Critical:
+        return QStringLiteral("error");
+    case QMessageBox::Warning:
+        return QStringLiteral("warning");
+    case QMessageBox::Question:
+        return QStringLiteral("question");
+    case QMessageBox::Information:
+        return QStringLiteral("information");
+    default:
+        return QStringLiteral("none");
+    }
+}
+
 } // namespace
 
 QMessageBox::StandardButton TModal::MessageBox(QWidget* parent, const QString& caption, const QString& text,
@@ -68,7 +85,11 @@ QMessageBox::StandardButton TModal::MessageBox(QWidget* parent, const QString& c
         box.setDefaultButton(defaultButton);
     }
     box.setEscapeButton(EscapeAnswer(buttons));
+    // A test run of the whole program records every box, also one that nobody will ever close (offscreen).
+    const QStringList recorded{IconName(icon), caption, text};
+    RecordTestingEvent(QStringLiteral("box-open"), recorded);
     const int result = box.exec();
+    RecordTestingEvent(QStringLiteral("box-closed"), recorded);
     const auto chosen = static_cast<QMessageBox::StandardButton>(result);
     return buttons.testFlag(chosen) ? chosen : EscapeAnswer(buttons);
 }
@@ -81,7 +102,11 @@ int TModal::ExecDialog(QDialog& dialog) {
         }
         return state.DialogAnswers.dequeue()(dialog);
     }
-    return dialog.exec();
+    const QStringList recorded{QString::fromLatin1(dialog.metaObject()->className()), dialog.windowTitle()};
+    RecordTestingEvent(QStringLiteral("dialog-open"), recorded);
+    const int result = dialog.exec();
+    RecordTestingEvent(QStringLiteral("dialog-closed"), recorded);
+    return result;
 }
 
 void TModal::SetTestMode(bool on) {

@@ -7,6 +7,7 @@
 #include "settings/userchecklistbox.h"
 #include "store/settings.h"
 #include "store/sysreg.h"
+#include "store/testing.h"
 #include "widgets/anchors.h"
 #include "widgets/application.h"
 #include "widgets/desktop.h"
@@ -405,6 +406,26 @@ private Q_SLOTS:
         });
         form.SettingsSpeedButton->click();
         QCOMPARE(form.NotifyCounter, 4);
+    }
+
+    void aTestRunSqueezesEveryClock_data() {
+        QTest::addColumn<int>("divisor");
+        QTest::addColumn<QList<int>>("intervals"); // control, refresh, idle timeout, request deadline
+        QTest::newRow("a normal run") << 0 << QList<int>{200, 1000, 60000, 300000};
+        QTest::newRow("twenty times faster") << 20 << QList<int>{10, 50, 3000, 15000};
+    }
+    void aTestRunSqueezesEveryClock() {
+        QFETCH(int, divisor);
+        QFETCH(QList<int>, intervals);
+        SetTesting(divisor > 0 ? TTesting{true, divisor} : TTesting{});
+        TMainForm form;
+        SetTesting({});
+        QCOMPARE(form.ControlTimer->interval(), intervals.at(0));
+        QCOMPARE(form.RefreshTimer->interval(), intervals.at(1));
+        for (const THttpClient* client : {form.HTTPClient, form.InMsgHTTPClient}) {
+            QCOMPARE(client->IdleTimeoutMs, intervals.at(2));
+            QCOMPARE(client->RequestDeadlineMs, intervals.at(3));
+        }
     }
 };
 

@@ -1,7 +1,9 @@
+#include "store/testing.h"
 #include "widgets/modal.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -79,6 +81,40 @@ private Q_SLOTS:
         QCOMPARE(chosen, QMessageBox::No);
         texts.sort();
         QCOMPARE(texts, (QStringList{u"Ano"_qs, u"Ne"_qs, u"Zrušit"_qs}));
+    }
+
+    void aTestRunRecordsWhatOpensAndCloses_data() {
+        QTest::addColumn<bool>("dialog");
+        QTest::addColumn<QStringList>("details");
+        QTest::newRow("an error box") << false
+                                      << QStringList{u"error"_qs, u"Chyba připojování"_qs, u"Server neodpověděl."_qs};
+        QTest::newRow("a dialog") << true << QStringList{u"QDialog"_qs, u"Nastavení"_qs};
+    }
+    void aTestRunRecordsWhatOpensAndCloses() {
+        QFETCH(bool, dialog);
+        QFETCH(QStringList, details);
+        QFile::remove(TestingRecordPath());
+        SetTesting({true, 1});
+        TModal::SetTestMode(false);
+        // Closed from outside, as no user is there: a run offscreen has none.
+        QTimer::singleShot(0, this, [] { QApplication::activeModalWidget()->close(); });
+        if (dialog) {
+            QDialog window;
+            window.setWindowTitle(u"Nastavení"_qs);
+            TModal::ExecDialog(window);
+        } else {
+            TModal::MessageBox(nullptr, u"Chyba připojování"_qs, u"Server neodpověděl."_qs, QMessageBox::Critical);
+        }
+        TModal::SetTestMode(true);
+        SetTesting({});
+
+        QFile record(TestingRecordPath());
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(record.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        const QString kind = dialog ? u"dialog"_qs : u"box"_qs;
+        QCOMPARE(lines.at(0).split(u'\t').mid(2), QStringList{kind + u"-open"_qs} + details);
+        QCOMPARE(lines.at(1).split(u'\t').mid(2), QStringList{kind + u"-closed"_qs} + details);
     }
 };
 
