@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
     libsqlite3-dev
     fonts-dejavu-core fontconfig
-    xvfb xauth
+    xvfb xauth x11-utils
     libxcb1-dev openbox
     dbus-daemon
 )
