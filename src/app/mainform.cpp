@@ -12,6 +12,7 @@
 #include "store/sysreg.h"
 #include "widgets/anchors.h"
 #include "widgets/desktop.h"
+#include "widgets/fonts.h"
 #include "widgets/gauge.h"
 #include "widgets/imagelists.h"
 #include "widgets/modal.h"
@@ -45,13 +46,6 @@ constexpr Qt::Edges AllEdges = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::
 constexpr Qt::Edges LeftRightBottom = Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge;
 constexpr Qt::Edges LeftBottom = Qt::LeftEdge | Qt::BottomEdge;
 constexpr Qt::Edges RightBottom = Qt::RightEdge | Qt::BottomEdge;
-
-QFont TahomaPixels(int pixels, bool bold = false) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 } // namespace
 
