@@ -1,7 +1,6 @@
 #include "app/mainform.h"
 
 #include "app/abouttokickform.h"
-#include "app/closeboxonly.h"
 #include "app/goodbyeform.h"
 #include "app/notifyform.h"
 #include "app/onlinelistbox.h"
@@ -369,8 +368,6 @@ bool TMainForm::event(QEvent* event) {
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
-    // Before the window is mapped: minimizing ends the program, so a minimize button would be a trap.
-    AskForCloseBoxOnly(*this);
     QWidget::showEvent(event);
     if (FirstShow) {
         FormShow();
