@@ -132,9 +132,11 @@ void TMainForm::CreateControls() {
 
     ControlTimer = new QTimer(this);
     ControlTimer->setInterval(Squeezed(ControlTimerInterval));
+    ControlTimer->setTimerType(Qt::PreciseTimer);
     connect(ControlTimer, &QTimer::timeout, this, &TMainForm::ControlTimerTimer);
     RefreshTimer = new QTimer(this);
     RefreshTimer->setInterval(Squeezed(RefreshTimerInterval));
+    RefreshTimer->setTimerType(Qt::PreciseTimer);
     connect(RefreshTimer, &QTimer::timeout, this, &TMainForm::RefreshTimerTimer);
 
     SoundPlayer = new TSoundPlayer(this);

@@ -239,6 +239,8 @@ private:
     // The end of a people request; the list is rebuilt only from a whole reply.
     void PeopleRequestEnded(bool whole);
     void EnterRefreshing();
+    // (Re)starts the refresh timer in step with the control timer.
+    void StartRefreshTimer();
     qint64 NewArrivalTicks() const;
     void SwitchAlwaysReconnectOff();
     void ReportRequestFailure(quint16 error);
