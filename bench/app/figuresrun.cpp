@@ -130,8 +130,9 @@ void TFiguresRun::IdleFigures(const TProgramRun& program) {
           QStringLiteral("under 60 ms, 0.1% of a core"));
     Print(QStringLiteral("idle CPU, share of a core"), QString::number(cpuMs / seconds / 10.0, 'f', 3) + u'%');
     Print(QStringLiteral("wake-ups per second"),
-          QString::number(double(after.ContextSwitches - before.ContextSwitches) / seconds, 'f', 2),
-          QStringLiteral("at most 5"));
+          QString::number(double(after.Wakeups - before.Wakeups) / seconds, 'f', 2), QStringLiteral("at most 5"));
+    Print(QStringLiteral("  preemptions per second (machine load)"),
+          QString::number(double(after.Preemptions - before.Preemptions) / seconds, 'f', 2));
 }
 
 void TFiguresRun::Latencies(const TProgramRun& program) {

@@ -50,8 +50,8 @@ TProcessFigures ProcessFiguresOf(qint64 pid) {
         const QString taskFolder = folder + QStringLiteral("/task/") + task;
         figures.CpuNs += ReadProcFile(taskFolder + QStringLiteral("/schedstat")).split(' ').first().toLongLong();
         const QByteArray status = ReadProcFile(taskFolder + QStringLiteral("/status"));
-        figures.ContextSwitches +=
-            StatusField(status, "voluntary_ctxt_switches") + StatusField(status, "nonvoluntary_ctxt_switches");
+        figures.Wakeups += StatusField(status, "voluntary_ctxt_switches");
+        figures.Preemptions += StatusField(status, "nonvoluntary_ctxt_switches");
     }
     figures.Threads = int(tasks.size());
     return figures;

@@ -30,8 +30,11 @@ struct TRecordLine {
 // Counters of the program's own process, read from /proc: they hold on a loaded machine, where wall time does not.
 struct TProcessFigures {
     qint64 ResidentKb = 0;
-    qint64 CpuNs = 0;           // time on a CPU, every thread together
-    qint64 ContextSwitches = 0; // voluntary and not, every thread together: each is a wake-up or a preemption
+    qint64 CpuNs = 0; // time on a CPU, every thread together
+    // Every thread together. A voluntary switch is a sleep, so each is followed by a wake-up; an involuntary one is
+    // a preemption, which a loaded machine causes and the program does not.
+    qint64 Wakeups = 0;
+    qint64 Preemptions = 0;
     int Threads = 0;
 };
 
