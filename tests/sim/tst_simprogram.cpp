@@ -2,6 +2,7 @@
 #include "simexchange.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -112,10 +113,17 @@ void TestSimProgram::stateOutlivesARestart() {
         const QByteArray queued = SimExchange::Get(port, "/control/message?to=demo&from=Ema&text=Ahoj").Body();
         firstId = QJsonDocument::fromJson(queued).object().value(QStringLiteral("id")).toInteger();
         QVERIFY(firstId > 0);
+        SimExchange::Post(port, "/cgi-bin/klabos/mix.fcgi", "akce=get&jmeno=demo&heslo=demo");
         process.terminate();
         QVERIFY(process.waitForFinished(ProcessTimeout));
         QCOMPARE(process.exitCode(), 0);
     }
+    // The login was recorded and never taken: it is kept beside the state, not lost with the process.
+    QFile left(state + QStringLiteral(".requests"));
+    QVERIFY(left.open(QIODevice::ReadOnly));
+    const QJsonArray requests = QJsonDocument::fromJson(left.readAll()).array();
+    QCOMPARE(requests.size(), 1);
+    QVERIFY(requests.at(0).toObject().value(QStringLiteral("body")).toString().startsWith(u"akce=get"));
     QProcess process;
     const quint16 port = Start(process, arguments);
     QVERIFY(port > 0);

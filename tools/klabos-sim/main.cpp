@@ -2,12 +2,15 @@
 //
 // The stand-in for the Klabos service on 127.0.0.1, with a lively simulated world. With --port 0 (the default) it
 // picks a free port; the first line of standard output is always "port N". With --state the world is read from the
-// file at start (when it exists) and written back at a clean end, so a restart keeps messages and their ids.
+// file at start (when it exists) and written back at a clean end, so a restart keeps messages and their ids; the
+// requests recorded and not yet taken over the control interface go to FILE.requests then, so that a test that
+// restarts the stand-in loses none of them.
 #include "server.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QTextStream>
@@ -51,6 +54,16 @@ bool SaveState(const KlabosSim::World& world, const QString& path) {
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) &&
            file.write(QJsonDocument(world.State()).toJson(QJsonDocument::Compact)) >= 0 && file.commit();
+}
+
+bool SaveRequests(const KlabosSim::Server& server, const QString& path) {
+    QJsonArray requests;
+    for (const KlabosSim::RecordedRequest& request : server.Requests()) {
+        requests.append(request.ToJson());
+    }
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(requests).toJson(QJsonDocument::Compact)) >= 0 &&
+           file.commit();
 }
 
 } // namespace
@@ -127,7 +140,8 @@ int main(int argc, char* argv[]) {
     });
     stopWatch.start(100);
     const int exitCode = QCoreApplication::exec();
-    if (!statePath.isEmpty() && !SaveState(server.TheWorld(), statePath)) {
+    if (!statePath.isEmpty() &&
+        (!SaveState(server.TheWorld(), statePath) || !SaveRequests(server, statePath + QStringLiteral(".requests")))) {
         return Fail(QStringLiteral("cannot write the state \"%1\"").arg(statePath));
     }
     return exitCode;

@@ -2,8 +2,10 @@
 
 #include "simexchange.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <csignal>
+#include <utility>
 
 namespace {
 
@@ -50,7 +52,21 @@ bool TSimProcess::Stop() {
         return true;
     }
     ::kill(pid_t(Process.processId()), SIGTERM);
-    return Process.waitForFinished(ProcessTimeout) && Process.exitCode() == 0;
+    if (!Process.waitForFinished(ProcessTimeout) || Process.exitCode() != 0) {
+        return false;
+    }
+    if (!StatePath.isEmpty()) {
+        QFile requests(StatePath + QStringLiteral(".requests"));
+        if (requests.open(QIODevice::ReadOnly)) {
+            LeftRequests += QJsonDocument::fromJson(requests.readAll()).array();
+            requests.remove();
+        }
+    }
+    return true;
+}
+
+QJsonArray TSimProcess::TakeLeftRequests() {
+    return std::exchange(LeftRequests, {});
 }
 
 void TSimProcess::Freeze() {

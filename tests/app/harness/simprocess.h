@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
 #include <QString>
@@ -17,8 +18,10 @@ public:
     // Starts on the port (0 picks a free one the first time; later starts take the same one). False when the
     // process does not start or does not print its port.
     bool Start();
-    // Ends it cleanly (SIGTERM), so that it writes its state; false when it does not end in time.
+    // Ends it cleanly (SIGTERM), so that it writes its state; false when it does not end in time. With a state
+    // file, the requests it recorded and nobody took are kept for TakeLeftRequests.
     bool Stop();
+    QJsonArray TakeLeftRequests();
     // Stops and continues the process: a service that hangs, with connections that are taken and never answered.
     void Freeze();
     void Thaw();
@@ -34,4 +37,5 @@ private:
     QString StatePath;
     QProcess Process;
     quint16 ListenPort = 0;
+    QJsonArray LeftRequests;
 };

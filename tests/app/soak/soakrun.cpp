@@ -172,6 +172,8 @@ void TSoakRun::Restart() {
     if (!Sim.Stop()) {
         Problem(QStringLiteral("klabos-sim did not end cleanly"));
     }
+    // What it answered between the last take and its end.
+    Ledger.Take(Sim.TakeLeftRequests());
     QThread::msleep(Random.bounded(2000));
     if (!Sim.Start()) {
         Problem(QStringLiteral("klabos-sim did not start again on port %1").arg(Sim.Port()));
