@@ -17,6 +17,7 @@
 #include "widgets/modal.h"
 #include "widgets/picturebox.h"
 #include "widgets/pictures.h"
+#include "widgets/queuedboxes.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 
@@ -73,6 +74,7 @@ TMainForm::TMainForm(QWidget* parent)
     MiscImageList = CreateMiscImageList();
     CreateControls();
     CreateTrayIcon();
+    ErrorBoxes = new TQueuedBoxes(this);
     CreateHttpClients();
     FormCreate();
     InstallListPainting();
@@ -307,6 +309,8 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::FormCloseQuery() {
+    // A report still waiting would open over the farewell window, about a session that is ending anyway.
+    ErrorBoxes->Stop();
     ResetConnection();
     // No session event may arrive while closing. The client itself goes only once control is back in the event
     // loop: the close may come while one of its handlers is on the stack (an error box's own event loop inside it),

@@ -32,6 +32,7 @@ class TGoodbyeForm;
 class TInMsgForm;
 class TOnlineListBox;
 class TPictureBox;
+class TQueuedBoxes;
 class TSettingsForm;
 class TShape;
 class TSoundPlayer;
@@ -65,7 +66,9 @@ public:
     void Connect();
     // Aborts both HTTP clients, waits until they are idle and clears the session flags; the key and the list stay.
     void ResetConnection();
-    // The error report of the session and the send dialogs: a modal error box owned by this window.
+    // The error report of the session and the send dialogs: a modal error box owned by this window. The box opens
+    // from the event loop once the caller's handler has returned (see TQueuedBoxes); what the caller changes along
+    // with the report happens at once.
     void ShowError(const QString& text, const QString& caption);
     // Rebuilds the on-line list from the people reply in ReplyBuffer (mainformlist.cpp).
     void UpdateOnlineList();
@@ -136,6 +139,7 @@ public:
     QList<QIcon> MiscImageList;
     THttpClient* HTTPClient = nullptr;      // login and people requests; let go when the window closes
     THttpClient* InMsgHTTPClient = nullptr; // message retrieval
+    TQueuedBoxes* ErrorBoxes = nullptr;     // the boxes of ShowError, waiting or open
     std::unique_ptr<TNotifyForm> NotifyForm;
     std::unique_ptr<TAboutToKickForm> AboutToKickForm;
 

@@ -12,6 +12,7 @@
 #include "widgets/gauge.h"
 #include "widgets/imagelists.h"
 #include "widgets/modal.h"
+#include "widgets/queuedboxes.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 
@@ -179,7 +180,7 @@ void TMainForm::ResetConnection() {
 }
 
 void TMainForm::ShowError(const QString& text, const QString& caption) {
-    TModal::MessageBox(this, caption, text, QMessageBox::Critical);
+    ErrorBoxes->Queue(caption, text, QMessageBox::Critical);
 }
 
 void TMainForm::SwitchAlwaysReconnectOff() {

@@ -9,6 +9,7 @@
 #include "widgets/gauge.h"
 #include "widgets/imagelists.h"
 #include "widgets/modal.h"
+#include "widgets/queuedboxes.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -305,6 +306,7 @@ private Q_SLOTS:
         Settings.ReportNetworkErrors = reportErrors;
         Settings.AlwaysReconnect = true;
         Form().ConnectSpeedButtonClick();
+        QTRY_VERIFY(Form().ErrorBoxes->Idle());
         QCOMPARE(TModal::Shown().size(), reportErrors ? 1 : 0);
         if (reportErrors) {
             QCOMPARE(TModal::Shown().first().Text, QStringLiteral("Nemůžete se přihlásit jako host."));
@@ -362,7 +364,7 @@ private Q_SLOTS:
 
     void httpClientReportsReachTheErrorBox() {
         THttpClient::ErrorReport(QStringLiteral("HTTP line too long"));
-        QCOMPARE(TModal::Shown().size(), 1);
+        QTRY_COMPARE(TModal::Shown().size(), 1);
         QCOMPARE(TModal::Shown().first().Text, QStringLiteral("HTTP line too long"));
         QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);
     }
