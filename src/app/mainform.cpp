@@ -82,10 +82,7 @@ TMainForm::TMainForm(QWidget* parent)
     ConnectTrayAndNotices();
 }
 
-TMainForm::~TMainForm() {
-    // The HTTP client's one-time reports must not reach a window that is gone.
-    THttpClient::ErrorReport = PreviousErrorReport;
-}
+TMainForm::~TMainForm() = default;
 
 void TMainForm::CreateControls() {
     Image1 = new TPictureBox(QStringLiteral("stripes"), this);

@@ -264,7 +264,6 @@ private:
     void FitFrame();
 
     QList<TAnchoredControl> AnchoredControls;
-    std::function<void(const QString&)> PreviousErrorReport;
     QBuffer* SessionBody = nullptr;
     QBuffer* InMsgBody = nullptr;
     // Requests started and not yet ended on each client: an end that arrives while a newer request runs belongs to
