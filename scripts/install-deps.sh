@@ -8,7 +8,7 @@ packages=(
     libsqlite3-dev
     fonts-dejavu-core fontconfig
     xvfb xauth
-    libxcb1-dev openbox
+    libxcb1-dev openbox xdotool
     dbus-daemon
 )
 
