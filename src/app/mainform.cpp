@@ -196,7 +196,7 @@ void TMainForm::FormCreate() {
 void TMainForm::RestoreGeometry() {
     TSysReg& store = SysReg();
     store.CloseKey();
-    store.OpenKey(ProductKey, true);
+    GeometryUnread = !store.OpenKey(ProductKey, true);
     RestoredFully = false;
     // Each value is applied as soon as it is read; the first missing or mistyped one ends the restore, and the
     // window goes to the centre of the screen with what was applied so far.
@@ -267,6 +267,9 @@ void TMainForm::FormDestroy() {
     NotifyForm.reset();
     AboutToKickForm.reset();
     ReplyNicks.clear();
+    if (GeometryUnread) {
+        return; // the place the window was given is no reason to overwrite the one stored
+    }
     const QRect geometry = StoredGeometry();
     TSysReg& store = SysReg();
     store.CloseKey();

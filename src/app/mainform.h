@@ -275,6 +275,8 @@ private:
     TReplyProgress SessionReply;
     TReplyProgress InMsgReply;
     bool RestoredFully = false;
+    // The store could not be reached when the geometry was to be restored: the geometry is not saved either.
+    bool GeometryUnread = false;
     // The outer sizes the stored geometry asks for, applied to the client area until the frame is known.
     std::optional<int> PendingOuterWidth;
     std::optional<int> PendingOuterHeight;

@@ -11,6 +11,7 @@
 #include "widgets/application.h"
 #include "widgets/modal.h"
 #include "widgets/pictures.h"
+#include "widgets/queuedboxes.h"
 
 #include <QDir>
 #include <QSystemTrayIcon>
@@ -25,6 +26,7 @@ void RunWindows(TApplication& application) {
     TellAboutSetAsideStore(&mainForm);
     TSettingsForm settingsForm(&mainForm);
     mainForm.SetSettingsForm(&settingsForm);
+    TellAboutUnreadSettings(mainForm, settingsForm);
     TGoodbyeForm goodbyeForm;
     mainForm.SetGoodbyeForm(&goodbyeForm);
 
@@ -79,6 +81,19 @@ void TellAboutSetAsideStore(QWidget* owner) {
                                       "%1\n\nProgram začíná s novým nastavením a výchozími hodnotami.")
                            .arg(QDir::toNativeSeparators(keptAt)),
                        QMessageBox::Critical);
+}
+
+void TellAboutUnreadSettings(TMainForm& mainForm, const TSettingsForm& settingsForm) {
+    if (!settingsForm.SettingsUnread()) {
+        return;
+    }
+    mainForm.ErrorBoxes->Queue(
+        QStringLiteral("Cvrlik"),
+        QStringLiteral("Nastavení programu se při spuštění nepodařilo přečíst: %1.\n\nProgram zatím používá výchozí "
+                       "hodnoty a neukládá je, aby nepřepsal uložené nastavení ani seznam sledovaných uživatelů. Až "
+                       "bude soubor s nastavením volný, otevřete okno nastavení: přečte se znovu.")
+            .arg(settingsForm.UnreadReason()),
+        QMessageBox::Warning);
 }
 
 int RunProgram(int argc, char** argv) {
