@@ -21,7 +21,7 @@ namespace {
 
 // Creates the three lifelong windows, runs the event loop and ends the run. A failure outside any event
 // handler reaches the same error report as one inside.
-void RunWindows(TApplication& application) {
+void RunWindows(TApplication& application, TSignalWatcher& signalWatcher) {
     TMainForm mainForm;
     TellAboutSetAsideStore(&mainForm);
     TSettingsForm settingsForm(&mainForm);
@@ -29,8 +29,6 @@ void RunWindows(TApplication& application) {
     TellAboutUnreadSettings(mainForm, settingsForm);
     TGoodbyeForm goodbyeForm;
     mainForm.SetGoodbyeForm(&goodbyeForm);
-
-    TSignalWatcher signalWatcher;
     TieRunToMainForm(mainForm, signalWatcher);
 
     if (Settings.DisplayOnStart || !mainForm.TrayIcon) {
@@ -59,6 +57,10 @@ void TieRunToMainForm(TMainForm& mainForm, TSignalWatcher& signalWatcher) {
     QObject::connect(&mainForm, &TMainForm::FormClosed, &mainForm, endLoop);
     QObject::connect(&mainForm, &TMainForm::AppMinimized, &mainForm, endLoop);
     QObject::connect(&signalWatcher, &TSignalWatcher::TerminationRequested, &mainForm, &QWidget::close);
+    if (signalWatcher.TerminationSeen()) {
+        // Came while the windows were made: the close waits for the event loop, as a later signal's does.
+        QMetaObject::invokeMethod(&mainForm, &QWidget::close, Qt::QueuedConnection);
+    }
 }
 
 QByteArray PlatformForSession(const QProcessEnvironment& environment) {
@@ -111,6 +113,9 @@ int RunProgram(int argc, char** argv) {
     // Minimizing ends the program: no window of it offers a minimize button that would do so by surprise.
     AskForCloseBoxOnlyEverywhere(application);
 
+    // Before the lock is taken: a termination signal from then on ends the run the normal way, which removes the
+    // lock, instead of killing the process with the lock left behind.
+    TSignalWatcher signalWatcher;
     TSingleInstance instance;
     if (!instance.TryAcquire()) {
         return 0;
@@ -118,7 +123,7 @@ int RunProgram(int argc, char** argv) {
     auto store = std::make_unique<TSysReg>();
     InstallSysReg(store.get());
     try {
-        RunWindows(application);
+        RunWindows(application, signalWatcher);
     } catch (...) {
         TApplication::ReportCurrentException();
     }

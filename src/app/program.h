@@ -12,8 +12,8 @@ class TMainForm;
 class TSettingsForm;
 class TSignalWatcher;
 
-// Ties the end of the run to the main window: a termination signal closes it the normal way; the event loop ends
-// once it has closed, or at once when the application is minimized.
+// Ties the end of the run to the main window: a termination signal closes it the normal way, also one that came
+// before; the event loop ends once it has closed, or at once when the application is minimized.
 void TieRunToMainForm(TMainForm& mainForm, TSignalWatcher& signalWatcher);
 
 // The platform the program asks Qt for in this session: "xcb" in a Wayland session where XWayland is there, since

@@ -341,6 +341,34 @@ private Q_SLOTS:
         QCOMPARE(atEnd.CloseQueryRan, closeQuery);
     }
 
+    // The watcher is in place before the single-instance lock is taken, while the windows do not yet exist: a
+    // signal that comes then closes the window the normal way once it is there, as one that comes later does.
+    void terminationSignalClosesTheWindowWhenever_data() {
+        QTest::addColumn<bool>("beforeTheWindow");
+        QTest::newRow("before the window was tied to the run") << true;
+        QTest::newRow("after") << false;
+    }
+    void terminationSignalClosesTheWindowWhenever() {
+        QFETCH(bool, beforeTheWindow);
+        TSignalWatcher signalWatcher;
+        QVERIFY(signalWatcher.IsWatching());
+        if (beforeTheWindow) {
+            ::raise(SIGTERM);
+            QTRY_VERIFY(signalWatcher.TerminationSeen()); // read with nothing connected yet
+        }
+        TMainForm form;
+        TGoodbyeForm goodbye;
+        form.SetGoodbyeForm(&goodbye);
+        form.show();
+        QSignalSpy closed(&form, &TMainForm::FormClosed);
+        TieRunToMainForm(form, signalWatcher);
+        if (!beforeTheWindow) {
+            ::raise(SIGTERM);
+        }
+        QTRY_COMPARE(closed.count(), 1);
+        QVERIFY(!form.isVisible());
+    }
+
     void homePageOpensInTheBrowser() {
         TMainForm form;
         form.GoChatSpeedButton->click();
