@@ -29,7 +29,7 @@ public:
     // so the dialog stays above it.
     explicit TSettingsForm(QWidget* mainWindow);
 
-    // Loading (at creation; the watched-user list again at every opening).
+    // Loading (at creation; the watched-user list, and a part that could not be read, again at every opening).
     void LoadServerSettings();
     void LoadNickList();
     void LoadCommonSettings();
