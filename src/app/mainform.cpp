@@ -18,6 +18,7 @@
 #include "widgets/modal.h"
 #include "widgets/picturebox.h"
 #include "widgets/pictures.h"
+#include "widgets/queuedboxes.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 
@@ -65,6 +66,7 @@ TMainForm::TMainForm(QWidget* parent)
     MiscImageList = CreateMiscImageList();
     CreateControls();
     CreateTrayIcon();
+    ErrorBoxes = new TQueuedBoxes(this);
     CreateHttpClients();
     FormCreate();
     InstallListPainting();
@@ -72,10 +74,7 @@ TMainForm::TMainForm(QWidget* parent)
     ConnectTrayAndNotices();
 }
 
-TMainForm::~TMainForm() {
-    // The HTTP client's one-time reports must not reach a window that is gone.
-    THttpClient::ErrorReport = PreviousErrorReport;
-}
+TMainForm::~TMainForm() = default;
 
 void TMainForm::CreateControls() {
     Image1 = new TPictureBox(QStringLiteral("stripes"), this);
@@ -198,7 +197,7 @@ void TMainForm::FormCreate() {
 void TMainForm::RestoreGeometry() {
     TSysReg& store = SysReg();
     store.CloseKey();
-    store.OpenKey(ProductKey, true);
+    GeometryUnread = !store.OpenKey(ProductKey, true);
     RestoredFully = false;
     // Each value is applied as soon as it is read; the first missing or mistyped one ends the restore, and the
     // window goes to the centre of the screen with what was applied so far.
@@ -269,6 +268,9 @@ void TMainForm::FormDestroy() {
     NotifyForm.reset();
     AboutToKickForm.reset();
     ReplyNicks.clear();
+    if (GeometryUnread) {
+        return; // the place the window was given is no reason to overwrite the one stored
+    }
     const QRect geometry = StoredGeometry();
     TSysReg& store = SysReg();
     store.CloseKey();
@@ -301,6 +303,8 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::FormCloseQuery() {
+    // A report still waiting would open over the farewell window, about a session that is ending anyway.
+    ErrorBoxes->Stop();
     ResetConnection();
     // No session event may arrive while closing. The client itself goes only once control is back in the event
     // loop: the close may come while one of its handlers is on the stack (an error box's own event loop inside it),

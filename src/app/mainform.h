@@ -32,6 +32,7 @@ class TGoodbyeForm;
 class TInMsgForm;
 class TOnlineListBox;
 class TPictureBox;
+class TQueuedBoxes;
 class TSettingsForm;
 class TShape;
 class TSoundPlayer;
@@ -68,7 +69,9 @@ public:
     void Connect();
     // Aborts both HTTP clients, waits until they are idle and clears the session flags; the key and the list stay.
     void ResetConnection();
-    // The error report of the session and the send dialogs: a modal error box owned by this window.
+    // The error report of the session and the send dialogs: a modal error box owned by this window. The box opens
+    // from the event loop once the caller's handler has returned (see TQueuedBoxes); what the caller changes along
+    // with the report happens at once.
     void ShowError(const QString& text, const QString& caption);
     // Rebuilds the on-line list from the people reply in ReplyBuffer (mainformlist.cpp).
     void UpdateOnlineList();
@@ -139,6 +142,7 @@ public:
     QList<QIcon> MiscImageList;
     THttpClient* HTTPClient = nullptr;      // login and people requests; let go when the window closes
     THttpClient* InMsgHTTPClient = nullptr; // message retrieval
+    TQueuedBoxes* ErrorBoxes = nullptr;     // the boxes of ShowError, waiting or open
     std::unique_ptr<TNotifyForm> NotifyForm;
     std::unique_ptr<TAboutToKickForm> AboutToKickForm;
 
@@ -266,7 +270,6 @@ private:
     void FitFrame();
 
     QList<TAnchoredControl> AnchoredControls;
-    std::function<void(const QString&)> PreviousErrorReport;
     QBuffer* SessionBody = nullptr;
     QBuffer* InMsgBody = nullptr;
     // Requests started and not yet ended on each client: an end that arrives while a newer request runs belongs to
@@ -278,6 +281,8 @@ private:
     TReplyProgress SessionReply;
     TReplyProgress InMsgReply;
     bool RestoredFully = false;
+    // The store could not be reached when the geometry was to be restored: the geometry is not saved either.
+    bool GeometryUnread = false;
     // The outer sizes the stored geometry asks for, applied to the client area until the frame is known.
     std::optional<int> PendingOuterWidth;
     std::optional<int> PendingOuterHeight;

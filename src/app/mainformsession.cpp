@@ -13,6 +13,7 @@
 #include "widgets/gauge.h"
 #include "widgets/imagelists.h"
 #include "widgets/modal.h"
+#include "widgets/queuedboxes.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 
@@ -65,14 +66,9 @@ void TMainForm::CreateHttpClients() {
     connect(InMsgHTTPClient, &THttpClient::OnDocData, this, &TMainForm::InMsgHTTPClientDocData);
     connect(InMsgHTTPClient, &THttpClient::OnRequestDone, this, &TMainForm::InMsgHTTPClientRequestDone);
     connect(ConnectSpeedButton, &TSpeedButton::clicked, this, &TMainForm::ConnectSpeedButtonClick);
-
-    // The client's rare one-time reports reach the user the way every session error does.
-    PreviousErrorReport = THttpClient::ErrorReport;
-    THttpClient::ErrorReport = [self = QPointer<TMainForm>(this)](const QString& text) {
-        if (self) {
-            self->ShowError(text, ConnectFailedCaption);
-        }
-    };
+    // A fault the client ends a request for on its own (a reply line too long for it) is not shown by the client:
+    // the request ends with its error number, which is reported as every failed request is, under the same
+    // conditions, once.
 }
 
 void TMainForm::Connect() {
@@ -183,7 +179,7 @@ void TMainForm::ResetConnection() {
 }
 
 void TMainForm::ShowError(const QString& text, const QString& caption) {
-    TModal::MessageBox(this, caption, text, QMessageBox::Critical);
+    ErrorBoxes->Queue(caption, text, QMessageBox::Critical);
 }
 
 void TMainForm::SwitchAlwaysReconnectOff() {

@@ -12,6 +12,7 @@
 #include "widgets/application.h"
 #include "widgets/modal.h"
 #include "widgets/pictures.h"
+#include "widgets/queuedboxes.h"
 
 #include <QDir>
 #include <QSystemTrayIcon>
@@ -21,15 +22,14 @@ namespace {
 
 // Creates the three lifelong windows, runs the event loop and ends the run. A failure outside any event
 // handler reaches the same error report as one inside.
-void RunWindows(TApplication& application) {
+void RunWindows(TApplication& application, TSignalWatcher& signalWatcher) {
     TMainForm mainForm;
     TellAboutSetAsideStore(&mainForm);
     TSettingsForm settingsForm(&mainForm);
     mainForm.SetSettingsForm(&settingsForm);
+    TellAboutUnreadSettings(mainForm, settingsForm);
     TGoodbyeForm goodbyeForm;
     mainForm.SetGoodbyeForm(&goodbyeForm);
-
-    TSignalWatcher signalWatcher;
     TieRunToMainForm(mainForm, signalWatcher);
 
     if (Settings.DisplayOnStart || !mainForm.TrayIcon) {
@@ -58,6 +58,10 @@ void TieRunToMainForm(TMainForm& mainForm, TSignalWatcher& signalWatcher) {
     QObject::connect(&mainForm, &TMainForm::FormClosed, &mainForm, endLoop);
     QObject::connect(&mainForm, &TMainForm::AppMinimized, &mainForm, endLoop);
     QObject::connect(&signalWatcher, &TSignalWatcher::TerminationRequested, &mainForm, &QWidget::close);
+    if (signalWatcher.TerminationSeen()) {
+        // Came while the windows were made: the close waits for the event loop, as a later signal's does.
+        QMetaObject::invokeMethod(&mainForm, &QWidget::close, Qt::QueuedConnection);
+    }
 }
 
 QByteArray PlatformForSession(const QProcessEnvironment& environment) {
@@ -82,6 +86,19 @@ void TellAboutSetAsideStore(QWidget* owner) {
                        QMessageBox::Critical);
 }
 
+void TellAboutUnreadSettings(TMainForm& mainForm, const TSettingsForm& settingsForm) {
+    if (!settingsForm.SettingsUnread()) {
+        return;
+    }
+    mainForm.ErrorBoxes->Queue(
+        QStringLiteral("Cvrlik"),
+        QStringLiteral("Nastavení programu se při spuštění nepodařilo přečíst: %1.\n\nProgram zatím používá výchozí "
+                       "hodnoty a neukládá je, aby nepřepsal uložené nastavení ani seznam sledovaných uživatelů. Až "
+                       "bude soubor s nastavením volný, otevřete okno nastavení: přečte se znovu.")
+            .arg(settingsForm.UnreadReason()),
+        QMessageBox::Warning);
+}
+
 int RunProgram(int argc, char** argv) {
     const QByteArray platform = PlatformForSession(QProcessEnvironment::systemEnvironment());
     if (!platform.isEmpty()) {
@@ -97,6 +114,9 @@ int RunProgram(int argc, char** argv) {
     // Minimizing ends the program: no window of it offers a minimize button that would do so by surprise.
     AskForCloseBoxOnlyEverywhere(application);
 
+    // Before the lock is taken: a termination signal from then on ends the run the normal way, which removes the
+    // lock, instead of killing the process with the lock left behind.
+    TSignalWatcher signalWatcher;
     TSingleInstance instance;
     if (!instance.TryAcquire()) {
         return 0;
@@ -105,7 +125,7 @@ int RunProgram(int argc, char** argv) {
     InstallSysReg(store.get());
     LoadTesting(*store);
     try {
-        RunWindows(application);
+        RunWindows(application, signalWatcher);
     } catch (...) {
         TApplication::ReportCurrentException();
     }

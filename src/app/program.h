@@ -9,10 +9,11 @@ int RunProgram(int argc, char** argv);
 
 class QWidget;
 class TMainForm;
+class TSettingsForm;
 class TSignalWatcher;
 
-// Ties the end of the run to the main window: a termination signal closes it the normal way; the event loop ends
-// once it has closed, or at once when the application is minimized.
+// Ties the end of the run to the main window: a termination signal closes it the normal way, also one that came
+// before; the event loop ends once it has closed, or at once when the application is minimized.
 void TieRunToMainForm(TMainForm& mainForm, TSignalWatcher& signalWatcher);
 
 // The platform the program asks Qt for in this session: "xcb" in a Wayland session where XWayland is there, since
@@ -23,3 +24,7 @@ QByteArray PlatformForSession(const QProcessEnvironment& environment);
 // Tells the user once, in an error box, where an unreadable store file was kept when the store started afresh.
 // Called after the first store access; does nothing when the store was read.
 void TellAboutSetAsideStore(QWidget* owner);
+
+// Tells the user, in a box that opens from the event loop, that the settings could not be read at start (the store
+// held by another process, say) and that nothing of them is saved until they are. Does nothing when they were read.
+void TellAboutUnreadSettings(TMainForm& mainForm, const TSettingsForm& settingsForm);

@@ -59,6 +59,7 @@ TSignalWatcher::~TSignalWatcher() {
 void TSignalWatcher::ReadSignal() {
     unsigned char byte = 0;
     while (::read(signalPipe[1], &byte, 1) == 1) {
+        Seen = true;
         Q_EMIT TerminationRequested(byte);
     }
 }

@@ -15,6 +15,9 @@ public:
 
     // False when the socket pair could not be made; the signals then keep their default action.
     bool IsWatching() const { return Notifier != nullptr; }
+    // A signal has come already: it may have been read (an event loop run) before anything was connected to
+    // TerminationRequested.
+    bool TerminationSeen() const { return Seen; }
 
 Q_SIGNALS:
     void TerminationRequested(int signalNumber);
@@ -23,4 +26,5 @@ private:
     void ReadSignal();
 
     QSocketNotifier* Notifier = nullptr;
+    bool Seen = false;
 };

@@ -18,7 +18,8 @@ public:
     virtual QStringList ReplyNicks() const = 0;
     // The main window's on-line list; null when there is none.
     virtual const TOnlineList* OnlineList() const = 0;
-    // The error report of the session: a modal error box.
+    // The error report of the session: a modal error box. It is queued, never opened inside the caller: the box
+    // opens from the event loop once the caller's handler (a network handler, often) has returned.
     virtual void ShowError(const QString& text, const QString& caption) = 0;
     // The settings dialog's "Opakovaně připojovat", which a failed send unticks; null when there is none.
     virtual QCheckBox* AlwaysReconnectCheckBox() const = 0;

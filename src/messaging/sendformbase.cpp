@@ -265,13 +265,12 @@ void TSendFormBase::HandleTransportFailure(quint16 error) {
     }
     TransportFailed();
     ResetDialog();
-    // Not from inside the client's handler: the report's own event loop would run on top of it.
-    const QString text =
+    // The report's box opens once the client's handler has returned (the session queues it).
+    Session.ShowError(
         QStringLiteral(
             "Server korektně neodpověděl.\r\nZkontroluje připojení a nastavení proxy serveru.\r\n\r\nChyba: ") +
-        QString::number(error);
-    QMetaObject::invokeMethod(
-        this, [this, text] { Session.ShowError(text, ConnectFailedCaption); }, Qt::QueuedConnection);
+            QString::number(error),
+        ConnectFailedCaption);
 }
 
 void TSendFormBase::TransportFailed() {}

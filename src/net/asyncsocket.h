@@ -10,7 +10,8 @@
 
 // The asynchronous socket beneath the HTTP client: name lookup, non-blocking connect, buffered send, receive and
 // close. Every notice arrives on the thread that owns the socket (the GUI thread), out of its event loop, never from
-// inside a call of the owner. Errors are given as Windows Sockets numbers (see neterror.h) with a short description.
+// inside a call of the owner. Errors are given as socket error numbers of the 10000 range (see neterror.h) with a short
+// description.
 //
 // Nothing is read until the owner asks: what the owner does not take stays with the kernel, whose window holds the
 // sender back, so no handler that blocks or pumps events can make the process hold more. The socket is a plain

@@ -81,8 +81,9 @@ public:
     // The most read from the socket at a time; nothing more is read until the reader has handed it on.
     static constexpr qsizetype ReadChunkSize = 64 * 1024;
 
-    // Where errors that used to escape the reader are shown once ("HTTP line too long"). The program installs its
-    // general error report here; by default the text goes to the log. It is called from the event loop, never from
+    // Where the client tells of a fault it ended a request for on its own ("HTTP line too long"); by default the
+    // text goes to the log. The request itself ends with the fault's error number in OnRequestDone, which is where
+    // a caller tells the user, so the program installs nothing here. It is called from the event loop, never from
     // inside the client's own handlers, so a report that opens a modal box holds up nothing.
     static std::function<void(const QString&)> ErrorReport;
 

@@ -2,8 +2,9 @@
 
 #include <QtGlobal>
 
-// The numbers a request can end with in OnRequestDone. Transport failures carry Windows Sockets numbers, so what the
-// user sees never collides with 0 (success) or 3 (aborted); the client's own refusals use small numbers of their own.
+// The numbers a request can end with in OnRequestDone. Transport failures carry socket error numbers of the 10000
+// range (10061 refused, 10054 reset, ...), so what the user sees never collides with 0 (success) or 3 (aborted); the
+// client's own refusals use small numbers of their own.
 namespace NetError {
 constexpr quint16 None = 0;
 constexpr quint16 Aborted = 3;

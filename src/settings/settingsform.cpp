@@ -105,8 +105,15 @@ void TSettingsForm::showEvent(QShowEvent* event) {
 void TSettingsForm::FormShow() {
     CommentFocused = false;
     CommentChanged = false;
+    // A part the start could not read is read now, before anything of it can be saved.
+    if (ServerSettingsUnread) {
+        LoadServerSettings();
+    }
     ShowServerSettings();
     LoadNickList();
+    if (CommonSettingsUnread) {
+        LoadCommonSettings();
+    }
     ShowCommonSettings();
     OKButton->setDefault(true);
     OKButton->setFocus();

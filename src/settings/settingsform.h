@@ -29,7 +29,7 @@ public:
     // so the dialog stays above it.
     explicit TSettingsForm(QWidget* mainWindow);
 
-    // Loading (at creation; the watched-user list again at every opening).
+    // Loading (at creation; the watched-user list, and a part that could not be read, again at every opening).
     void LoadServerSettings();
     void LoadNickList();
     void LoadCommonSettings();
@@ -38,6 +38,13 @@ public:
     void SaveSettings();
     // Rewrites the "Nick List" key from `UserCheckListBox`, all of it in one store transaction.
     void SaveNickList();
+
+    // A load that cannot open its key (the store held by another process past the wait, an I/O error) keeps the
+    // defaults and leaves its part unread. The saves of an unread part throw instead of writing, so the defaults
+    // never replace the settings or the list the store holds; opening the dialog reads an unread part again.
+    bool SettingsUnread() const;
+    // Why the last load that failed could not open its key, in Czech.
+    QString UnreadReason() const { return UnreadReasonText; }
 
     // Lists the nick (or takes the listed entry, which keeps its letter case), sets its notify flag, selects it,
     // stores the comment (below it the comment kept from an earlier removal, when the nick is new) and saves the
@@ -209,10 +216,16 @@ private:
     bool SaveReportingFailure();
     void SaveServerValues();
     void SaveCommonValues();
+    // Opens the key for a load; false (the reason kept) when the store could not be reached.
+    bool OpenForLoad(const QString& key);
 
     QWidget* MainWindow;
     // The mouse press now being handled changed the selection, so the click that ends it has been handled.
     bool PressChangedSelection = false;
     // The port message is up: the focus it takes from the dialog is no reason to check again.
     bool CheckingPort = false;
+    bool ServerSettingsUnread = false;
+    bool CommonSettingsUnread = false;
+    bool NickListUnread = false;
+    QString UnreadReasonText;
 };

@@ -38,6 +38,19 @@ QString ReadText(const char* name) {
     return value;
 }
 
+const QString UnreadSettingsKept = QStringLiteral(
+    "Nastavení se nepodařilo přečíst, a tak se neukládá: výchozí hodnoty by přepsaly to uložené. Až bude soubor s "
+    "nastavením volný, zavřete a znovu otevřete okno nastavení, nastavení se přečte znovu.");
+const QString UnreadNickListKept = QStringLiteral(
+    "Seznam sledovaných uživatelů se nepodařilo přečíst, a tak se neukládá: přepsal by ten uložený. Až bude soubor "
+    "s nastavením volný, otevřete okno nastavení, seznam se přečte znovu.");
+
+void RefuseSaveOfUnread(bool unread, const QString& text) {
+    if (unread) {
+        throw ESysRegError(text.toStdString());
+    }
+}
+
 } // namespace
 
 void TSettingsForm::FormCreate() {
@@ -58,10 +71,23 @@ void TSettingsForm::SetSpinEditRanges() {
     StatusRefreshIntervalSpinEdit->setRange(StatusRefreshSetting.Minimum, StatusRefreshSetting.Maximum);
 }
 
-void TSettingsForm::LoadServerSettings() {
+bool TSettingsForm::SettingsUnread() const {
+    return ServerSettingsUnread || CommonSettingsUnread || NickListUnread;
+}
+
+bool TSettingsForm::OpenForLoad(const QString& key) {
     TSysReg& store = SysReg();
     store.CloseKey();
-    store.OpenKey(ProductKey, true);
+    if (store.OpenKey(key, true)) {
+        return true;
+    }
+    UnreadReasonText = store.FailureReason();
+    return false;
+}
+
+void TSettingsForm::LoadServerSettings() {
+    TSysReg& store = SysReg();
+    ServerSettingsUnread = !OpenForLoad(ProductKey);
     Settings.LoginName = ReadText("LoginName");
     Settings.LoginPassword = UnscrambleText(ReadText("LoginPassword"));
     Settings.RememberPassword = ReadFlag("RememberPassword", false);
@@ -78,8 +104,7 @@ void TSettingsForm::LoadServerSettings() {
 
 void TSettingsForm::LoadNickList() {
     TSysReg& store = SysReg();
-    store.CloseKey();
-    store.OpenKey(NickListKey, true);
+    NickListUnread = !OpenForLoad(NickListKey);
     // The listing and the flags share one guard: after the first failing read the remaining entries keep their
     // flags off. When the listing itself fails the list in memory stays as it was: emptying it would have the
     // next SaveNickList wipe the stored list.
@@ -95,9 +120,7 @@ void TSettingsForm::LoadNickList() {
 }
 
 void TSettingsForm::LoadCommonSettings() {
-    TSysReg& store = SysReg();
-    store.CloseKey();
-    store.OpenKey(ProductKey, true);
+    CommonSettingsUnread = !OpenForLoad(ProductKey);
     Settings.SessionRefresh = ReadIntegerInRange(SessionRefreshSetting);
     Settings.StatusRefresh = ReadIntegerInRange(StatusRefreshSetting);
     Settings.NotifyDivisor = ReadIntegerInRange(NotifyDivisorSetting);
@@ -172,6 +195,7 @@ bool TSettingsForm::SaveReportingFailure() {
 }
 
 void TSettingsForm::SaveSettings() {
+    RefuseSaveOfUnread(ServerSettingsUnread || CommonSettingsUnread, UnreadSettingsKept);
     if (LoginNameEdit->text() != Settings.LoginName) {
         Q_EMIT LoginNameChanged();
     }
@@ -248,6 +272,7 @@ void TSettingsForm::SaveCommonValues() {
 }
 
 void TSettingsForm::SaveNickList() {
+    RefuseSaveOfUnread(NickListUnread, UnreadNickListKept);
     TSysReg& store = SysReg();
     store.CloseKey();
     // Emptying the key and writing the list happen in one transaction, so a crash never leaves the stored list

@@ -271,7 +271,7 @@ private Q_SLOTS:
         Form().NickPopupMenu->hide();
         Form().ClearSessionKey(); // the login name changed while the menu was open
         action->trigger();
-        QCOMPARE(TModal::Shown().size(), 1);
+        QTRY_COMPARE(TModal::Shown().size(), 1);
         QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Nelze posílat zprávy"));
         QCOMPARE(TModal::Shown().first().Text, QStringLiteral("Cvrlik nemohl autorizovat uživatele."));
         QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);

@@ -13,6 +13,7 @@
 #include "widgets/desktop.h"
 #include "widgets/gauge.h"
 #include "widgets/modal.h"
+#include "widgets/queuedboxes.h"
 #include "widgets/speedbutton.h"
 
 #include "teststore.h"
@@ -341,6 +342,34 @@ private Q_SLOTS:
         QCOMPARE(atEnd.CloseQueryRan, closeQuery);
     }
 
+    // The watcher is in place before the single-instance lock is taken, while the windows do not yet exist: a
+    // signal that comes then closes the window the normal way once it is there, as one that comes later does.
+    void terminationSignalClosesTheWindowWhenever_data() {
+        QTest::addColumn<bool>("beforeTheWindow");
+        QTest::newRow("before the window was tied to the run") << true;
+        QTest::newRow("after") << false;
+    }
+    void terminationSignalClosesTheWindowWhenever() {
+        QFETCH(bool, beforeTheWindow);
+        TSignalWatcher signalWatcher;
+        QVERIFY(signalWatcher.IsWatching());
+        if (beforeTheWindow) {
+            ::raise(SIGTERM);
+            QTRY_VERIFY(signalWatcher.TerminationSeen()); // read with nothing connected yet
+        }
+        TMainForm form;
+        TGoodbyeForm goodbye;
+        form.SetGoodbyeForm(&goodbye);
+        form.show();
+        QSignalSpy closed(&form, &TMainForm::FormClosed);
+        TieRunToMainForm(form, signalWatcher);
+        if (!beforeTheWindow) {
+            ::raise(SIGTERM);
+        }
+        QTRY_COMPARE(closed.count(), 1);
+        QVERIFY(!form.isVisible());
+    }
+
     void homePageOpensInTheBrowser() {
         TMainForm form;
         form.GoChatSpeedButton->click();
@@ -369,6 +398,60 @@ private Q_SLOTS:
         TMainForm form;
         TellAboutSetAsideStore(&form);
         QVERIFY(TModal::Shown().isEmpty());
+    }
+
+    // Another process holds the store through the whole start. The user is told (from the event loop), and nothing
+    // saved afterwards replaces the geometry, the settings or the list the store holds with what the start assumed.
+    void storeHeldAtStartIsToldAndNotOverwritten_data() {
+        QTest::addColumn<bool>("held");
+        QTest::newRow("held by another process: told, nothing overwritten") << true;
+        QTest::newRow("free: nothing told, saves go through") << false;
+    }
+    void storeHeldAtStartIsToldAndNotOverwritten() {
+        QFETCH(bool, held);
+        StoreGeometry({30, 40, 250, 350});
+        TSysReg& store = SysReg();
+        QVERIFY(store.OpenKey(ProductKey, true));
+        store.WriteString(u"LoginName"_qs, u"alice"_qs);
+        store.CloseKey();
+        QVERIFY(store.OpenKey(NickListKey, true));
+        store.WriteBool(u"bob"_qs, true);
+        store.CloseKey();
+
+        auto holder = std::make_unique<TSysReg>(TestStore->Registry.Folder());
+        if (held) {
+            QVERIFY(holder->OpenKey(ProductKey, true)); // the write lock, until closed
+        }
+        TMainForm form;
+        TSettingsForm settings(&form);
+        form.SetSettingsForm(&settings);
+        TellAboutUnreadSettings(form, settings);
+        QVERIFY(TModal::Shown().isEmpty()); // never inside the caller
+        holder.reset();                     // the other process ends before anything is saved
+
+        form.move(70, 80);
+        settings.LoginNameEdit->setText(u"carol"_qs);
+        if (held) {
+            QVERIFY_THROWS_EXCEPTION(ESysRegError, settings.SaveSettings());
+        } else {
+            settings.SaveSettings();
+        }
+        form.FormDestroy();
+        QTRY_VERIFY(form.ErrorBoxes->Idle());
+        QCOMPARE(TModal::Shown().size(), held ? 1 : 0);
+        if (held) {
+            QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Warning);
+            const QString text = TModal::Shown().first().Text;
+            QVERIFY2(text.contains(u"nepodařilo přečíst"_qs) && text.contains(u"zamčený"_qs), qPrintable(text));
+        }
+
+        QVERIFY(store.OpenKey(ProductKey, false));
+        QCOMPARE(store.ReadString(u"LoginName"_qs), held ? u"alice"_qs : u"carol"_qs);
+        QCOMPARE(store.ReadInteger(u"WindowLeft"_qs), held ? 30 : form.StoredGeometry().left());
+        store.CloseKey();
+        QVERIFY(store.OpenKey(NickListKey, false));
+        QCOMPARE(store.GetValueNames(), QStringList{u"bob"_qs});
+        store.CloseKey();
     }
 
     void waylandSessionsRunThroughXWayland_data() {

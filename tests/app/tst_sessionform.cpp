@@ -9,6 +9,7 @@
 #include "widgets/gauge.h"
 #include "widgets/imagelists.h"
 #include "widgets/modal.h"
+#include "widgets/queuedboxes.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -72,13 +73,14 @@ public:
 // A server that answers every request with the start of a reply and then holds the connection open.
 class THeldReplyServer : public QTcpServer {
 public:
-    explicit THeldReplyServer(const QByteArray& start) {
-        connect(this, &QTcpServer::newConnection, this, [this, start] {
+    explicit THeldReplyServer(const QByteArray& start,
+                              const QByteArray& header = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n") {
+        connect(this, &QTcpServer::newConnection, this, [this, start, header] {
             while (QTcpSocket* socket = nextPendingConnection()) {
                 socket->setParent(this);
-                connect(socket, &QTcpSocket::readyRead, socket, [socket, start] {
+                connect(socket, &QTcpSocket::readyRead, socket, [socket, start, header] {
                     if (socket->readAll().contains("akce=")) {
-                        socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + start);
+                        socket->write(header + start);
                     }
                 });
             }
@@ -305,6 +307,7 @@ private Q_SLOTS:
         Settings.ReportNetworkErrors = reportErrors;
         Settings.AlwaysReconnect = true;
         Form().ConnectSpeedButtonClick();
+        QTRY_VERIFY(Form().ErrorBoxes->Idle());
         QCOMPARE(TModal::Shown().size(), reportErrors ? 1 : 0);
         if (reportErrors) {
             QCOMPARE(TModal::Shown().first().Text, QStringLiteral("Nemůžete se přihlásit jako host."));
@@ -360,11 +363,39 @@ private Q_SLOTS:
         QVERIFY(Fixture->Sim.Requests().isEmpty());
     }
 
-    void httpClientReportsReachTheErrorBox() {
-        THttpClient::ErrorReport(QStringLiteral("HTTP line too long"));
-        QCOMPARE(TModal::Shown().size(), 1);
-        QCOMPARE(TModal::Shown().first().Text, QStringLiteral("HTTP line too long"));
-        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);
+    // A reply line longer than the client holds ends the request with its error: one report for the one fault,
+    // shown when a failed request's report is.
+    void overlongReplyLineIsReportedOnce_data() {
+        QTest::addColumn<bool>("reportErrors");
+        QTest::addColumn<bool>("alwaysReconnect");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("errors reported") << true << true << true;
+        QTest::newRow("wanted without reconnect") << false << false << true;
+        QTest::newRow("silent while reconnecting") << false << true << false;
+    }
+    void overlongReplyLineIsReportedOnce() {
+        QFETCH(bool, reportErrors);
+        QFETCH(bool, alwaysReconnect);
+        QFETCH(bool, reported);
+        THeldReplyServer service(QByteArray(), "HTTP/1.0 200 OK\r\n" + QByteArray(9000, 'x'));
+        QVERIFY(service.listen(QHostAddress::LocalHost));
+        Settings.ProxyPort = service.serverPort();
+        Settings.ReportNetworkErrors = reportErrors;
+        Settings.AlwaysReconnect = alwaysReconnect;
+        bool settled = false;
+        connect(Form().HTTPClient, &THttpClient::OnRequestDone, this, [&] {
+            // Comes after every report the request's end has queued.
+            QMetaObject::invokeMethod(
+                this, [&settled] { settled = true; }, Qt::QueuedConnection);
+        });
+        Form().ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(settled, NetTimeout);
+        QCOMPARE(TModal::Shown().size(), reported ? 1 : 0);
+        if (reported) {
+            QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Chyba připojování"));
+            QVERIFY(TModal::Shown().first().Text.endsWith(QStringLiteral("Chyba: 4")));
+        }
+        QVERIFY(!Form().Connecting && !Form().Transferring);
     }
 
     void endlessMessageReplyResetsSilently() {

@@ -6,6 +6,7 @@
 #include "widgets/application.h"
 #include "widgets/desktop.h"
 #include "widgets/modal.h"
+#include "widgets/queuedboxes.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 
@@ -146,7 +147,8 @@ private Q_SLOTS:
         TMainForm& form = *Fixture->Form;
         form.ConnectSpeedButtonClick();
         QTRY_VERIFY_WITH_TIMEOUT(Fixture->SessionIdle() && !form.Connecting, NetTimeout);
-        QTest::qWait(50); // a report would come with the request's end, which has been handled
+        // A report comes with the request's end, which has been handled; its box follows from the event loop.
+        QTRY_VERIFY_WITH_TIMEOUT(form.ErrorBoxes->Idle(), NetTimeout);
         QCOMPARE(TModal::Shown().size(), reported ? 1 : 0);
         if (reported) {
             QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Chyba připojování"));
@@ -347,7 +349,7 @@ private Q_SLOTS:
         form.ConnectSpeedButtonClick();
         if (refused) {
             QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 2, NetTimeout); // the login, then the refused people request
-            QCOMPARE(TModal::Shown().size(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(TModal::Shown().size(), 1, NetTimeout);
             QVERIFY(TModal::Shown().first().Text.endsWith(QStringLiteral("Chyba: 10061")));
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(!Fixture->Requests(QStringLiteral("lidi")).isEmpty() && form.Transferring,
@@ -409,7 +411,7 @@ private Q_SLOTS:
         }
         TMainForm& form = *Fixture->Form;
         const QPointer<THttpClient> client = form.HTTPClient;
-        // A real box with its own event loop, opened from the session client's handler; the window is closed from
+        // A real box with its own event loop, the report of the session client's failure; the window is closed from
         // inside it, as SIGTERM at logout or "&Konec" in the tray would.
         TModal::SetTestMode(false);
         bool boxSeen = false;
@@ -435,6 +437,118 @@ private Q_SLOTS:
         QVERIFY(form.HTTPClient == nullptr);
         // Once its handler has returned, the client goes.
         QTRY_VERIFY_WITH_TIMEOUT(client.isNull(), NetTimeout);
+    }
+
+    // The session's error boxes open from the event loop once the client's handler of the request's end has
+    // returned; what the report changes in the session has happened by then.
+    void errorBoxOpensAfterTheClientsHandler_data() {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("login refused") << "login"
+                                       << "Vyskytla se chyba v přihlašování";
+        QTest::newRow("connection refused") << "refused"
+                                            << "Chyba připojování";
+        QTest::newRow("error page") << "error page"
+                                    << "Chybná odezva serveru";
+    }
+    void errorBoxOpensAfterTheClientsHandler() {
+        QFETCH(QString, failure);
+        QFETCH(QString, caption);
+        TMainForm& form = *Fixture->Form;
+        if (failure == QLatin1String("login")) {
+            Settings.LoginPassword = QStringLiteral("spatne");
+        } else if (failure == QLatin1String("refused")) {
+            Fixture->Sim.StopListening();
+        } else {
+            QVERIFY(LogIn());
+            Fixture->Sim.FailNext(1);
+        }
+        Settings.AlwaysReconnect = true;
+        qsizetype boxesInHandler = -1;
+        bool reconnectInHandler = true;
+        bool settled = false;
+        // Runs right after the window's own handler, in the same emission.
+        connect(form.HTTPClient, &THttpClient::OnRequestDone, this, [&] {
+            boxesInHandler = TModal::Shown().size();
+            reconnectInHandler = Settings.AlwaysReconnect;
+            QMetaObject::invokeMethod(
+                this, [&settled] { settled = true; }, Qt::QueuedConnection);
+        });
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(settled, NetTimeout);
+        QCOMPARE(boxesInHandler, 0);
+        QVERIFY(!reconnectInHandler);
+        QCOMPARE(TModal::Shown().size(), 1);
+        QCOMPARE(TModal::Shown().first().Caption, caption);
+    }
+
+    void failureRepeatedWhileItsBoxIsOpenAddsNoBox() {
+        Fixture->Sim.StopListening();
+        TMainForm& form = *Fixture->Form;
+        // Real boxes: the second refused connect happens while the first box runs its own event loop.
+        TModal::SetTestMode(false);
+        QStringList opened;
+        int mostOpenAtOnce = 0;
+        QPointer<QMessageBox> current; // a box opened later may take the address of one closed
+        bool secondSent = false;
+        bool markerQueued = false;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            int open = 0;
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                open += qobject_cast<QMessageBox*>(window) && window->isVisible() ? 1 : 0;
+            }
+            mostOpenAtOnce = qMax(mostOpenAtOnce, open);
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                return;
+            }
+            if (box != current) {
+                current = box;
+                opened << box->text();
+            }
+            if (!secondSent) {
+                secondSent = true;
+                form.ConnectSpeedButtonClick(); // refused again
+                return;
+            }
+            if (form.Connecting || form.HTTPClient->State() != THttpState::Ready) {
+                return;
+            }
+            if (!markerQueued) {
+                // Whatever the failures queued comes before this report.
+                markerQueued = true;
+                QMetaObject::invokeMethod(
+                    &form, [&form] { form.ShowError(QStringLiteral("konec"), QStringLiteral("konec")); },
+                    Qt::QueuedConnection);
+            }
+            box->done(QMessageBox::Ok);
+        });
+        watcher.start(5);
+        form.ConnectSpeedButtonClick();
+        const bool ended = QTest::qWaitFor([&] { return opened.contains(QStringLiteral("konec")); }, NetTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() == nullptr, NetTimeout);
+        watcher.stop();
+        TModal::SetTestMode(true);
+        QVERIFY(ended);
+        QCOMPARE(opened.size(), 2);
+        QVERIFY(opened.first().endsWith(QStringLiteral("Chyba: 10061")));
+        QCOMPARE(mostOpenAtOnce, 1);
+    }
+
+    void boxQueuedBeforeTheWindowClosesNeverOpens() {
+        Fixture->Sim.StopListening();
+        TMainForm& form = *Fixture->Form;
+        bool settled = false;
+        connect(form.HTTPClient, &THttpClient::OnRequestDone, this, [&] {
+            form.close(); // the report of the refused connect is queued, not yet open
+            QMetaObject::invokeMethod(
+                this, [&settled] { settled = true; }, Qt::QueuedConnection);
+        });
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(settled, NetTimeout);
+        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(!Settings.AlwaysReconnect);
     }
 
     void stopButtonStopsTheSession() {

@@ -1,10 +1,10 @@
 #pragma once
 
-// The session as the message windows see it, held in plain fields a test sets; the error reports go to the modal
-// seam like the main window's.
+// The session as the message windows see it, held in plain fields a test sets; the error reports are queued for
+// the modal seam like the main window's.
 #include "messaging/messagingsession.h"
 #include "session/onlinelist.h"
-#include "widgets/modal.h"
+#include "widgets/queuedboxes.h"
 
 #include <QCheckBox>
 
@@ -15,13 +15,14 @@ public:
     QStringList Nicks;
     TOnlineList Entries;
     QCheckBox ReconnectBox;
+    TQueuedBoxes ErrorBoxes{nullptr};
 
     QString SessionKey() const override { return Key; }
     bool LoggedIn() const override { return IsLoggedIn; }
     QStringList ReplyNicks() const override { return Nicks; }
     const TOnlineList* OnlineList() const override { return &Entries; }
     void ShowError(const QString& text, const QString& caption) override {
-        TModal::MessageBox(nullptr, caption, text, QMessageBox::Critical);
+        ErrorBoxes.Queue(caption, text, QMessageBox::Critical);
     }
     QCheckBox* AlwaysReconnectCheckBox() const override { return const_cast<QCheckBox*>(&ReconnectBox); }
 };

@@ -66,6 +66,57 @@ private Q_SLOTS:
         QCOMPARE(form->VersionLabel->text(), QStringLiteral("Cvrlik klient v. 1.81"));
     }
 
+    // The store was held by another process while the dialog loaded; it is free again. A save of what the load
+    // could not read is refused until opening the dialog has read it, and goes through after that.
+    void unreadPartIsSavedOnlyAfterALaterRead_data() {
+        QTest::addColumn<QString>("save");
+        QTest::newRow("settings saved") << u"settings"_qs;
+        QTest::newRow("watched user added") << u"add"_qs;
+    }
+    void unreadPartIsSavedOnlyAfterALaterRead() {
+        QFETCH(QString, save);
+        TSysReg& store = SysReg();
+        QVERIFY(store.OpenKey(ProductKey, true));
+        store.WriteInteger(u"SessionRefresh"_qs, 60);
+        store.WriteString(u"LoginName"_qs, u"alice"_qs);
+        store.CloseKey();
+        QVERIFY(store.OpenKey(NickListKey, true));
+        store.WriteBool(u"bob"_qs, true);
+        store.CloseKey();
+
+        std::unique_ptr<TSettingsForm> form;
+        {
+            TSysReg holder(store.Folder());
+            QVERIFY(holder.OpenKey(ProductKey, true));
+            form = CreateForm();
+            holder.CloseKey();
+        }
+        QVERIFY(form->SettingsUnread());
+        QCOMPARE(Settings.SessionRefresh, 120);
+        QCOMPARE(form->UserCheckListBox->Count(), 0);
+        const auto saveOnce = [&] {
+            if (save == u"settings"_qs) {
+                form->SaveSettings();
+            } else {
+                form->AddOrUpdateUser(u"dave"_qs, QString(), true);
+            }
+        };
+        QVERIFY_THROWS_EXCEPTION(ESysRegError, saveOnce());
+        QVERIFY(store.OpenKey(ProductKey, false));
+        QCOMPARE(store.ReadInteger(u"SessionRefresh"_qs), 60);
+        QCOMPARE(store.ReadString(u"LoginName"_qs), u"alice"_qs);
+        store.CloseKey();
+        QCOMPARE(StoredNames(NickListKey), QStringList{u"bob"_qs});
+
+        form->show(); // opening the dialog reads again
+        QVERIFY(!form->SettingsUnread());
+        QCOMPARE(Settings.SessionRefresh, 60);
+        QCOMPARE(form->LoginNameEdit->text(), u"alice"_qs);
+        saveOnce();
+        form->hide();
+        QVERIFY(StoredNames(NickListKey).contains(u"bob"_qs));
+    }
+
     void integersOutsideTheirRangeLoadTheDefault_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<TStoredValue>("stored");

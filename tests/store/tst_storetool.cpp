@@ -102,7 +102,7 @@ private Q_SLOTS:
         QTest::newRow("set a non-number") << QStringList{"set", key, "x", "--int", "12ab"} << 2 << "";
         QTest::newRow("set too large a number") << QStringList{"set", key, "x", "--int", "4294967296"} << 2 << "";
         QTest::newRow("get with too many arguments") << QStringList{"get", key, "a", "b"} << 2 << "";
-        QTest::newRow("import a missing file") << QStringList{"import", "/nonexistent/file.reg"} << 1 << "";
+        QTest::newRow("import a missing file") << QStringList{"import", "/nonexistent/file.txt"} << 1 << "";
     }
     void commands() {
         QFETCH(QStringList, arguments);
@@ -160,7 +160,7 @@ private Q_SLOTS:
     void exportIsPrivate() {
         QFETCH(bool, existed);
         QCOMPARE(Tool({"set", Key, "LoginPassword", "--string", "fhqk"}).ExitCode, 0);
-        const QString path = Home.filePath(QStringLiteral("backup.reg"));
+        const QString path = Home.filePath(QStringLiteral("backup.txt"));
         QFile::remove(path);
         if (existed) {
             QFile file(path);

@@ -1,5 +1,6 @@
 #include "store/testing.h"
 #include "widgets/modal.h"
+#include "widgets/queuedboxes.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -62,6 +63,40 @@ private Q_SLOTS:
         QCOMPARE(TModal::ExecDialog(dialog), int(QDialog::Accepted));
         QCOMPARE(dialog.windowTitle(), u"seen"_qs);
         QCOMPARE(TModal::ExecDialog(dialog), int(QDialog::Rejected));
+    }
+
+    // Queued reports open from the event loop, one after another, each text once while it waits.
+    void queuedBoxesOpenLaterAndOnce_data() {
+        QTest::addColumn<QStringList>("reports");
+        QTest::addColumn<bool>("stopped");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("one report") << QStringList{"Chyba: 10061"} << false << QStringList{"Chyba: 10061"};
+        QTest::newRow("the same report twice: one box")
+            << QStringList{"Chyba: 10061", "Chyba: 10061"} << false << QStringList{"Chyba: 10061"};
+        QTest::newRow("two reports: in order") << QStringList{"Chyba: 10061", "Chyba: 10060", "Chyba: 10061"} << false
+                                               << QStringList{"Chyba: 10061", "Chyba: 10060"};
+        QTest::newRow("stopped before the loop ran: none") << QStringList{"Chyba: 10061"} << true << QStringList{};
+    }
+    void queuedBoxesOpenLaterAndOnce() {
+        QFETCH(QStringList, reports);
+        QFETCH(bool, stopped);
+        QFETCH(QStringList, shown);
+        QWidget owner;
+        TQueuedBoxes boxes(&owner);
+        for (const QString& text : reports) {
+            boxes.Queue(u"Chyba připojování"_qs, text, QMessageBox::Critical);
+        }
+        if (stopped) {
+            boxes.Stop();
+            boxes.Queue(u"Chyba připojování"_qs, u"později"_qs, QMessageBox::Critical);
+        }
+        QVERIFY(TModal::Shown().isEmpty());
+        QTRY_VERIFY(boxes.Idle());
+        QStringList texts;
+        for (const TModal::TShownBox& box : TModal::Shown()) {
+            texts << box.Text;
+        }
+        QCOMPARE(texts, shown);
     }
 
     void realBoxesSpeakCzech() {

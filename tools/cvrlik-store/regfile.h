@@ -6,7 +6,8 @@
 
 class TSysReg;
 
-// The registry editor's text format that the store tool exports and imports, UTF-8:
+// The text the store tool exports and imports, UTF-8: a section per key headed by its path in square brackets, then
+// a line per value:
 //
 //   [SOFTWARE\Velmor\Cvrlik]
 //   "LoginName"="demo"
@@ -15,7 +16,7 @@ class TSysReg;
 //
 // Strings escape \ and " with a backslash; a string holding control characters (a comment's line breaks) is written
 // as hex(1), its UTF-16LE units followed by a terminating zero unit, so every text round-trips. `[-KEY]` removes a
-// key and `"name"=-` a value, as the format allows.
+// key and `"name"=-` a value.
 struct TRegValue {
     enum TKind { String, Integer, Delete };
     QString Name;
