@@ -172,10 +172,8 @@ void TMainForm::MarkStoredMessages() {
     if (HasStoredMessages) {
         // Until the window is first shown the sound is not opened (it may never be, with the window kept in the
         // tray): the beep stands in for it then too, rather than silence.
-        if (SoundUnavailable || !SoundPlayer->IsOpen()) {
+        if (SoundUnavailable || !SoundPlayer->IsOpen() || !SoundPlayer->Play()) {
             TDesktop::Beep();
-        } else {
-            SoundPlayer->Play();
         }
     }
     OnlineListBox->viewport()->update();
