@@ -2,48 +2,20 @@
 
 #include "net/neterror.h"
 
-#include <QHostInfo>
+#include <QCoreApplication>
 #include <QMetaObject>
-#include <arpa/inet.h>
+#include <QPointer>
 #include <cerrno>
 #include <cstring>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
 QString Describe(int systemError) {
     return qt_error_string(systemError);
-}
-
-// The address in the form connect() takes; false for an address of no family we speak.
-bool ToSockAddr(const QHostAddress& address, quint16 port, sockaddr_storage& storage, socklen_t& length) {
-    std::memset(&storage, 0, sizeof storage);
-    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-        auto* in = reinterpret_cast<sockaddr_in*>(&storage);
-        in->sin_family = AF_INET;
-        in->sin_port = htons(port);
-        in->sin_addr.s_addr = htonl(address.toIPv4Address());
-        length = sizeof(sockaddr_in);
-        return true;
-    }
-    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
-        in6->sin6_family = AF_INET6;
-        in6->sin6_port = htons(port);
-        const Q_IPV6ADDR bytes = address.toIPv6Address();
-        std::memcpy(&in6->sin6_addr, &bytes, sizeof bytes);
-        // A link-local address names its interface by number or by name.
-        const QString zone = address.scopeId();
-        bool numeric = false;
-        const uint scope = zone.toUInt(&numeric);
-        in6->sin6_scope_id = numeric ? scope : (zone.isEmpty() ? 0 : if_nametoindex(qPrintable(zone)));
-        length = sizeof(sockaddr_in6);
-        return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -63,57 +35,62 @@ TAsyncSocket::~TAsyncSocket() {
 
 void TAsyncSocket::StartLookup(const QString& host) {
     CancelLookup();
-    Address.clear();
-    if (Address.setAddress(host)) {
+    Address = {};
+    if (NumericAddress(host, Address)) {
         Q_EMIT OnLookupDone(NetError::None);
         return;
     }
-    LookupId = QHostInfo::lookupHost(host, this, &TAsyncSocket::HostFound);
+    LookupActive = true;
+    const quint64 serial = ++LookupSerial;
+    // The name service may take seconds: it runs beside the event loop. A cancelled lookup's answer is dropped when
+    // it arrives, and one that outlives this socket finds it gone.
+    QPointer<TAsyncSocket> socket(this);
+    std::thread([socket, serial, name = host.toUtf8()] {
+        TSocketAddress address;
+        const bool found = ResolveName(name, address);
+        if (QCoreApplication* application = QCoreApplication::instance()) {
+            QMetaObject::invokeMethod(application, [socket, serial, found, address] {
+                if (socket) {
+                    socket->HostFound(serial, found, address);
+                }
+            });
+        }
+    }).detach();
 }
 
 void TAsyncSocket::CancelLookup() {
-    if (LookupId < 0)
+    if (!LookupActive)
         return;
-    QHostInfo::abortHostLookup(LookupId);
-    LookupId = -1;
+    LookupActive = false;
+    ++LookupSerial;
 }
 
-void TAsyncSocket::HostFound(const QHostInfo& info) {
-    if (info.lookupId() != LookupId)
+void TAsyncSocket::HostFound(quint64 serial, bool found, const TSocketAddress& address) {
+    if (!LookupActive || serial != LookupSerial)
         return;
-    LookupId = -1;
-    const QList<QHostAddress> addresses = info.addresses();
-    if (info.error() != QHostInfo::NoError || addresses.isEmpty()) {
+    LookupActive = false;
+    if (!found) {
         Q_EMIT OnLookupDone(NetError::HostNotFound);
         return;
     }
-    // Servers on this machine often listen on IPv4 only, while the resolver may name ::1 first.
-    Address = addresses.first();
-    for (const QHostAddress& address : addresses) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-            Address = address;
-            break;
-        }
-    }
+    Address = address;
     Q_EMIT OnLookupDone(NetError::None);
 }
 
-void TAsyncSocket::Connect(const QHostAddress& address, quint16 port) {
+void TAsyncSocket::Connect(TSocketAddress address, quint16 port) {
     Close();
-    sockaddr_storage storage;
-    socklen_t length = 0;
-    if (!ToSockAddr(address, port, storage, length)) {
+    if (!WithPort(address, port)) {
         PostConnected(EAFNOSUPPORT);
         return;
     }
-    Descriptor = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    Descriptor = ::socket(address.Storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (Descriptor < 0) {
         PostConnected(errno);
         return;
     }
     ReadNotifier.setSocket(Descriptor);
     WriteNotifier.setSocket(Descriptor);
-    if (::connect(Descriptor, reinterpret_cast<const sockaddr*>(&storage), length) == 0) {
+    if (::connect(Descriptor, reinterpret_cast<const sockaddr*>(&address.Storage), address.Length) == 0) {
         Connecting = true;
         Post(&TAsyncSocket::FinishConnect);
         return;

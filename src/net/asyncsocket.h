@@ -1,9 +1,9 @@
 #pragma once
 
+#include "net/namelookup.h"
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHostAddress>
-#include <QHostInfo>
+
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
@@ -23,14 +23,15 @@ public:
     explicit TAsyncSocket(QObject* parent = nullptr);
     ~TAsyncSocket() override;
 
-    // A numeric address completes at once, before this returns; any other name is resolved in the background.
+    // A numeric address completes at once, before this returns; any other name is resolved on a thread of its own,
+    // its answer arriving through the event loop.
     void StartLookup(const QString& host);
     void CancelLookup();
-    bool LookupRunning() const { return LookupId >= 0; }
-    QHostAddress LookupResult() const { return Address; }
+    bool LookupRunning() const { return LookupActive; }
+    TSocketAddress LookupResult() const { return Address; }
 
     // OnConnected follows, with 0 or the error that kept the connection from opening.
-    void Connect(const QHostAddress& address, quint16 port);
+    void Connect(TSocketAddress address, quint16 port);
     // Queues the bytes and writes what the kernel takes; OnDataSent follows once everything queued is written.
     void Send(QByteArrayView data);
     // Reads what has arrived, at most maxLength bytes. Returns the count; 0 when nothing is there yet (OnDataAvailable
@@ -52,7 +53,7 @@ Q_SIGNALS:
     void OnDataSent();
 
 private:
-    void HostFound(const QHostInfo& info);
+    void HostFound(quint64 serial, bool found, const TSocketAddress& address);
     void Readable();
     void Writable();
     void FinishConnect();
@@ -66,8 +67,9 @@ private:
     int Descriptor = -1;
     QSocketNotifier ReadNotifier{QSocketNotifier::Read};
     QSocketNotifier WriteNotifier{QSocketNotifier::Write};
-    QHostAddress Address;
-    int LookupId = -1;
+    TSocketAddress Address;
+    bool LookupActive = false;
+    quint64 LookupSerial = 0; // changes with every lookup started or cancelled
     bool Connecting = false;
     bool Ended = false;
     int SendError = 0; // a write failed: nothing more goes out, and the end reports it

@@ -865,7 +865,9 @@ void TestHttpClient::socketLeavesUnreadBytesWithTheSender() {
     });
     TAsyncSocket socket;
     QSignalSpy available(&socket, &TAsyncSocket::OnDataAvailable);
-    socket.Connect(QHostAddress::LocalHost, server.serverPort());
+    TSocketAddress loopback;
+    QVERIFY(NumericAddress(QStringLiteral("127.0.0.1"), loopback));
+    socket.Connect(loopback, server.serverPort());
     QVERIFY(QTest::qWaitFor([&available] { return !available.isEmpty(); }, 10000));
     QVERIFY(!QTest::qWaitFor([&sender] { return sender->bytesToWrite() < 16 * 1024 * 1024; }, 2000));
 
