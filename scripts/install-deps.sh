@@ -10,7 +10,7 @@ packages=(
     libsqlite3-dev
     fonts-dejavu-core fontconfig
     xvfb xauth
-    libxcb1-dev openbox
+    libxcb1-dev openbox xdotool
     dbus-daemon
 )
 for argument in "$@"; do

@@ -1,6 +1,7 @@
 #include "app/abouttokickform.h"
 
 #include "widgets/desktop.h"
+#include "widgets/fonts.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -28,10 +29,7 @@ TAboutToKickForm::TAboutToKickForm(QWidget* parent)
     colours.setColor(QPalette::Window, QColor(255, 0, 0));
     colours.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
     Panel1->setPalette(colours);
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(19);
-    font.setBold(true);
-    Panel1->setFont(font);
+    Panel1->setFont(PixelFont(QStringLiteral("Arial"), 19, true));
 
     WarnTimer = new QTimer(this);
     WarnTimer->setInterval(WarnInterval);

@@ -1,6 +1,7 @@
 #include "app/closeboxonly.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QEvent>
 #include <QWidget>
 
 #ifdef CVRLIK_HAVE_XCB
@@ -68,3 +69,36 @@ void AskForCloseBoxOnly(QWidget& window) {
 void AskForCloseBoxOnly(QWidget&) {}
 
 #endif
+
+namespace {
+
+// Sees every window of the program shown, before it is mapped.
+class TCloseBoxOnlyFilter : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto* window = static_cast<QWidget*>(watched);
+            if (HasTitleBar(*window)) {
+                AskForCloseBoxOnly(*window);
+            }
+        }
+        return false;
+    }
+
+private:
+    static bool HasTitleBar(const QWidget& widget) {
+        if (!widget.isWindow() || widget.windowFlags().testFlag(Qt::FramelessWindowHint)) {
+            return false;
+        }
+        const Qt::WindowType type = widget.windowType();
+        return type == Qt::Window || type == Qt::Dialog;
+    }
+};
+
+} // namespace
+
+void AskForCloseBoxOnlyEverywhere(QApplication& application) {
+    application.installEventFilter(new TCloseBoxOnlyFilter(&application));
+}

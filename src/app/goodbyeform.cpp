@@ -1,5 +1,7 @@
 #include "app/goodbyeform.h"
 
+#include "widgets/fonts.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -8,13 +10,6 @@
 namespace {
 
 constexpr QSize ClientSize(229, 38);
-
-QFont TahomaPixels(int pixels, bool bold) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 } // namespace
 

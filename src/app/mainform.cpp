@@ -1,7 +1,6 @@
 #include "app/mainform.h"
 
 #include "app/abouttokickform.h"
-#include "app/closeboxonly.h"
 #include "app/goodbyeform.h"
 #include "app/notifyform.h"
 #include "app/onlinelistbox.h"
@@ -12,6 +11,7 @@
 #include "store/sysreg.h"
 #include "widgets/anchors.h"
 #include "widgets/desktop.h"
+#include "widgets/fonts.h"
 #include "widgets/gauge.h"
 #include "widgets/imagelists.h"
 #include "widgets/modal.h"
@@ -45,13 +45,6 @@ constexpr Qt::Edges AllEdges = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::
 constexpr Qt::Edges LeftRightBottom = Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge;
 constexpr Qt::Edges LeftBottom = Qt::LeftEdge | Qt::BottomEdge;
 constexpr Qt::Edges RightBottom = Qt::RightEdge | Qt::BottomEdge;
-
-QFont TahomaPixels(int pixels, bool bold = false) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 } // namespace
 
@@ -375,8 +368,6 @@ bool TMainForm::event(QEvent* event) {
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
-    // Before the window is mapped: minimizing ends the program, so a minimize button would be a trap.
-    AskForCloseBoxOnly(*this);
     QWidget::showEvent(event);
     if (FirstShow) {
         FormShow();

@@ -218,28 +218,8 @@ void TMainForm::RemoveUserClick() {
     if (TModal::ExecDialog(confirmation) != QDialog::Accepted) {
         return;
     }
-    // The list may have changed while the question was open: the nick is looked up again.
-    TUserCheckListBox* watched = SettingsForm->UserCheckListBox;
-    const int index = watched->IndexOfNick(nick);
-    if (index < 0) {
-        return;
-    }
-    const QString spelled = watched->NickAt(index);
     const bool commentToo = confirmation.CommentTooCheckBox->isChecked();
-    TApplication::RunReportingFailure([&] {
-        if (commentToo) {
-            TSysReg& store = SysReg();
-            store.CloseKey();
-            store.OpenKey(NickCommentsKey, true);
-            store.DeleteValue(spelled);
-            store.CloseKey();
-        }
-        {
-            const QSignalBlocker quiet(watched);
-            watched->RemoveAt(index);
-        }
-        SettingsForm->SaveNickList();
-    });
+    TApplication::RunReportingFailure([&] { SettingsForm->RemoveWatchedUser(nick, commentToo); });
     OnlineListBox->viewport()->update();
 }
 

@@ -2,6 +2,7 @@
 
 #include "store/settings.h"
 #include "widgets/desktop.h"
+#include "widgets/fonts.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -46,10 +47,7 @@ TNotifyForm::TNotifyForm(QWidget* parent)
     resize(LabelLeft * 2, Height);
 
     NotifyLabel = new QLabel(this);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    font.setBold(true);
-    NotifyLabel->setFont(font);
+    NotifyLabel->setFont(TahomaPixels(11, true));
     QPalette yellow = NotifyLabel->palette();
     yellow.setColor(QPalette::WindowText, Yellow);
     NotifyLabel->setPalette(yellow);

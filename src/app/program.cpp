@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/closeboxonly.h"
 #include "app/goodbyeform.h"
 #include "app/mainform.h"
 #include "app/signalwatcher.h"
@@ -92,6 +93,8 @@ int RunProgram(int argc, char** argv) {
     application.setDesktopFileName(QStringLiteral("cvrlik"));
     InitPictures();
     application.setWindowIcon(PictureIcon(QStringLiteral("cvrlik")));
+    // Minimizing ends the program: no window of it offers a minimize button that would do so by surprise.
+    AskForCloseBoxOnlyEverywhere(application);
 
     TSingleInstance instance;
     if (!instance.TryAcquire()) {

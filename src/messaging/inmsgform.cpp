@@ -5,6 +5,7 @@
 #include "store/settings.h"
 #include "store/sysreg.h"
 #include "widgets/anchors.h"
+#include "widgets/fonts.h"
 #include "widgets/picturebox.h"
 #include "widgets/pictures.h"
 
@@ -36,9 +37,7 @@ TInMsgForm::TInMsgForm(TMessagingSession& session, QWidget* parent)
     , Session(session) {
     InitPictures();
     setWindowTitle(QStringLiteral("Příchozí zprávy"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(TahomaPixels(11));
 
     Bevel1 = new QFrame(this);
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);

@@ -6,6 +6,7 @@
 #include "net/neterror.h"
 #include "session/protocol.h"
 #include "store/settings.h"
+#include "widgets/fonts.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -21,13 +22,6 @@ namespace {
 
 const QString ReadyStatus = QStringLiteral("Připraven...");
 const QString ConnectFailedCaption = QStringLiteral("Chyba připojování");
-
-QFont TahomaPixels(int pixels, bool bold) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 } // namespace
 

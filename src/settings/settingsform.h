@@ -47,6 +47,9 @@ public:
     // the Users page: the entry shown stays selected and a comment edit stays pending, so the question still comes
     // before the typed text could be lost.
     void AddOrUpdateUserKeepingEdit(const QString& nick, const QString& comment, bool notify);
+    // Takes the nick off the watched-user list (with its stored comment when asked) and saves the list. False when
+    // the nick is no longer listed (the list may change while a question is open). A failed store write throws.
+    bool RemoveWatchedUser(const QString& nick, bool commentToo);
 
     // Put the values of `Settings` into the controls of the Server and General pages.
     void ShowServerSettings();

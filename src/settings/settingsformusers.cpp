@@ -218,24 +218,33 @@ void TSettingsForm::RemoveUserBtnClick() {
         return;
     }
     const bool commentToo = confirmation.CommentTooCheckBox->isChecked();
-    TApplication::RunReportingFailure([&] {
-        if (commentToo) {
-            TSysReg& store = SysReg();
-            store.CloseKey();
-            store.OpenKey(NickCommentsKey, true);
-            store.DeleteValue(nick);
-            store.CloseKey();
-        }
-        {
-            const QSignalBlocker quiet(UserCheckListBox);
-            UserCheckListBox->RemoveAt(UserCheckListBox->IndexOfNick(nick));
-        }
-        // Nothing is selected after a removal; the positions after it have moved, so no entry is "the one shown".
-        SelectQuietly(-1);
-        SelectedIndex = -1;
-        RemoveUserBtn->setEnabled(false);
-        SaveNickList();
-    });
+    TApplication::RunReportingFailure([&] { RemoveWatchedUser(nick, commentToo); });
+    // Nothing is selected after a removal; the positions after it have moved, so no entry is "the one shown".
+    SelectQuietly(-1);
+    SelectedIndex = -1;
+    RemoveUserBtn->setEnabled(false);
+}
+
+bool TSettingsForm::RemoveWatchedUser(const QString& nick, bool commentToo) {
+    const int index = UserCheckListBox->IndexOfNick(nick);
+    if (index < 0) {
+        return false;
+    }
+    // The comment is stored under the nick as the list spells it.
+    const QString spelled = UserCheckListBox->NickAt(index);
+    if (commentToo) {
+        TSysReg& store = SysReg();
+        store.CloseKey();
+        store.OpenKey(NickCommentsKey, true);
+        store.DeleteValue(spelled);
+        store.CloseKey();
+    }
+    {
+        const QSignalBlocker quiet(UserCheckListBox);
+        UserCheckListBox->RemoveAt(index);
+    }
+    SaveNickList();
+    return true;
 }
 
 void TSettingsForm::CommentEditChange() {

@@ -59,10 +59,10 @@ class TestWindowManager : public QObject {
         }
         return atoms;
     }
-    // The managed window titled "chat", once the window manager lists it and has said what it allows.
-    xcb_window_t FindMainWindow() {
+    // The managed window with the title, once the window manager lists it and has said what it allows.
+    xcb_window_t FindWindow(const char* title) {
         for (const xcb_atom_t window : Atoms(Root, "_NET_CLIENT_LIST", XCB_ATOM_WINDOW)) {
-            if (Property(window, "_NET_WM_NAME", Atom("UTF8_STRING")) == "chat" &&
+            if (Property(window, "_NET_WM_NAME", Atom("UTF8_STRING")) == title &&
                 !Property(window, "_NET_WM_ALLOWED_ACTIONS", XCB_ATOM_ATOM).isEmpty()) {
                 return window;
             }
@@ -129,7 +129,7 @@ private Q_SLOTS:
         Program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         Program.start(QStringLiteral(CVRLIK_BINARY), {});
         QVERIFY(Program.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT((MainWindow = FindMainWindow()) != 0, StartTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT((MainWindow = FindWindow("chat")) != 0, StartTimeout);
     }
 
     void cleanupTestCase() {
@@ -174,6 +174,27 @@ private Q_SLOTS:
         const QList<QByteArray> names = Property(MainWindow, "WM_CLASS", XCB_ATOM_STRING).split('\0');
         QVERIFY(names.size() >= 2);
         QCOMPARE(names.at(1), QByteArray("Cvrlik"));
+    }
+
+    // Openbox minimizes a dialog together with the window it belongs to, and the main window's minimizing ends the
+    // program: a dialog's minimize button would end it as surely as the main window's.
+    void dialogOffersNoMinimize() {
+        const QString pointer = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+        if (pointer.isEmpty()) {
+            QSKIP("needs xdotool to press the window's button");
+        }
+        QProcess click;
+        click.setProcessEnvironment(Environment());
+        // The settings button, at its place in the window's design size.
+        click.start(pointer,
+                    {QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(MainWindow),
+                     QStringLiteral("147"), QStringLiteral("358"), QStringLiteral("click"), QStringLiteral("1")});
+        QVERIFY(click.waitForFinished(StartTimeout));
+        xcb_window_t dialog = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((dialog = FindWindow("Nastaven\xC3\xAD")) != 0, StartTimeout);
+        const QList<xcb_atom_t> allowed = Atoms(dialog, "_NET_WM_ALLOWED_ACTIONS", XCB_ATOM_ATOM);
+        QVERIFY(allowed.contains(Atom("_NET_WM_ACTION_CLOSE")));
+        QVERIFY(!allowed.contains(Atom("_NET_WM_ACTION_MINIMIZE")));
     }
 };
 
