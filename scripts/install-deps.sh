@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and the demo need. Quiet and quick when nothing is missing.
+# With --fuzz also the compiler and runtime that the libFuzzer targets need (scripts/fuzz.sh asks for them); they are
+# left out otherwise, as the tests and the demo do without them.
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,15 @@ packages=(
     libxcb1-dev openbox xdotool
     dbus-daemon
 )
+for argument in "$@"; do
+    case "$argument" in
+    --fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
+    *)
+        echo "usage: $0 [--fuzz]" >&2
+        exit 2
+        ;;
+    esac
+done
 
 missing=()
 for package in "${packages[@]}"; do

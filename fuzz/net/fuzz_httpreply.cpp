@@ -5,19 +5,11 @@
 #include "net/replyreader.h"
 #include "net/requestheader.h"
 
+#include "fuzzcheck.h"
+
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
-
-#define FUZZ_CHECK(condition)                                                                                          \
-    do {                                                                                                               \
-        if (!(condition)) {                                                                                            \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);                        \
-            std::abort();                                                                                              \
-        }                                                                                                              \
-    } while (false)
 
 struct TCollector : THttpReplyHandler {
     QByteArray Body;

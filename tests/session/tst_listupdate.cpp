@@ -3,6 +3,7 @@
 #include "session/onlinelistupdate.h"
 
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -179,6 +180,28 @@ private Q_SLOTS:
                     0);
         }
         QCOMPARE(fixture.NotifyNicks.size(), 42); // multiples of 12
+    }
+
+    void userInCountlessRoomsNeedsNoMoreStack() {
+        // A broken reply may name one user in every record: a reply as large as the program accepts holds over a
+        // million of them. Building and freeing the entry must not nest a call per room, so it runs here on a
+        // thread whose stack is far smaller than the rooms would take nested.
+        constexpr int Rooms = 100000;
+        const QString reply = QStringLiteral("*a<#1>").repeated(Rooms);
+        int roomCount = 0;
+        bool freed = false;
+        std::unique_ptr<QThread> thread(QThread::create([&] {
+            TFixture fixture;
+            fixture.Run(reply, {{"a", false}});
+            roomCount = fixture.List.DetailsAt(0)->RoomCount();
+            fixture.List.Clear();
+            freed = fixture.List.Count() == 0;
+        }));
+        thread->setStackSize(512 * 1024);
+        thread->start();
+        QVERIFY(thread->wait());
+        QCOMPARE(roomCount, Rooms);
+        QVERIFY(freed);
     }
 };
 

@@ -419,6 +419,8 @@ void TestSimService::malformed_data() {
     QTest::newRow("unknown protocol version") << QByteArray("GET / HTTP/2.0\r\n\r\n") << 505;
     QTest::newRow("binary garbage") << QByteArray::fromHex("01fffe00206761726261676500") + "\r\n\r\n" << 400;
     QTest::newRow("header line without a colon") << QByteArray(head + "Nonsense\r\n\r\n") << 400;
+    QTest::newRow("header name of a stray carriage return") << QByteArray(head + "\r: x\r\n\r\n") << 400;
+    QTest::newRow("blank between header name and colon") << QByteArray(head + "Host : x\r\n\r\n") << 400;
     QTest::newRow("POST without a length") << QByteArray(head + "\r\nakce=get") << 411;
     QTest::newRow("length not a number") << QByteArray(head + "Content-Length: ten\r\n\r\n") << 400;
     QTest::newRow("negative length") << QByteArray(head + "Content-Length: -5\r\n\r\n") << 400;

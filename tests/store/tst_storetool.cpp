@@ -83,6 +83,31 @@ private Q_SLOTS:
         QCOMPARE(Tool({QStringLiteral("export")}).Out, exported.Out);
     }
 
+    void keyNamedLikeARemovalOrTheRootSurvivesExportAndImport_data() {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("name starting with a dash, beside the key it names") << QStringLiteral("-Nick List");
+        QTest::newRow("name starting with the root's name") << QStringLiteral("HKEY_CURRENT_USER\\Nick List");
+    }
+    void keyNamedLikeARemovalOrTheRootSurvivesExportAndImport() {
+        QFETCH(QString, path);
+        {
+            TSysReg store(StoreFolder(Home.path()));
+            for (const QString& key : {path, QStringLiteral("Nick List")}) {
+                QVERIFY(store.OpenKey(key, true));
+                store.WriteString(QStringLiteral("v"), key);
+                store.CloseKey();
+            }
+        }
+        const QString keys = Tool({QStringLiteral("keys")}).Out;
+        QVERIFY(keys.contains(path + QLatin1Char('\n')));
+        const TRun exported = Tool({QStringLiteral("export")});
+        QCOMPARE(exported.ExitCode, 0);
+        QDir(StoreFolder(Home.path())).removeRecursively();
+        QCOMPARE(Tool({QStringLiteral("import"), QStringLiteral("-")}, exported.Out.toUtf8()).ExitCode, 0);
+        QCOMPARE(Tool({QStringLiteral("keys")}).Out, keys);
+        QCOMPARE(Tool({QStringLiteral("export")}).Out, exported.Out);
+    }
+
     void commands_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");

@@ -50,13 +50,39 @@ QString HexString(const QString& text) {
     return QStringLiteral("hex(1):") + bytes.join(QLatin1Char(','));
 }
 
-QString ValueLine(TSysReg& store, const QString& name) {
-    QString line = Quoted(name) + QLatin1Char('=');
-    if (store.GetDataType(name) == TSysReg::IntegerValue) {
-        return line + QStringLiteral("dword:%1").arg(quint32(store.ReadInteger(name)), 8, 16, QLatin1Char('0'));
+QString ValueLine(const TRegValue& value) {
+    const QString line = Quoted(value.Name) + QLatin1Char('=');
+    switch (value.Kind) {
+    case TRegValue::Integer:
+        return line + QStringLiteral("dword:%1").arg(quint32(value.Number), 8, 16, QLatin1Char('0'));
+    case TRegValue::Delete:
+        return line + QLatin1Char('-');
+    case TRegValue::String:
+        break;
     }
-    const QString text = store.ReadString(name);
-    return line + (HasControlCharacters(text) ? HexString(text) : Quoted(text));
+    return line + (HasControlCharacters(value.Text) ? HexString(value.Text) : Quoted(value.Text));
+}
+
+// A path that starts with "-" or with the root's name is written with the root's name before it: the reader would
+// take the "-" for a removal (an export read back would remove another key) or strip the root's name off.
+QString KeyLine(const TRegKey& key) {
+    QString path = key.Path;
+    if (path.startsWith(QLatin1Char('-')) || path.startsWith(RootPrefix, Qt::CaseInsensitive)) {
+        path.prepend(RootPrefix);
+    }
+    return QStringLiteral("[") + (key.Delete ? QStringLiteral("-") : QString()) + path + QLatin1Char(']');
+}
+
+TRegValue ReadStoredValue(TSysReg& store, const QString& name) {
+    TRegValue value;
+    value.Name = name;
+    if (store.GetDataType(name) == TSysReg::IntegerValue) {
+        value.Kind = TRegValue::Integer;
+        value.Number = store.ReadInteger(name);
+    } else {
+        value.Text = store.ReadString(name);
+    }
+    return value;
 }
 
 // Reads a quoted text at `position` (on the opening quote); moves `position` past the closing quote.
@@ -186,17 +212,28 @@ void RequireReachable(TSysReg& store, const QString& path) {
 } // namespace
 
 QString ExportRegFile(TSysReg& store) {
-    QString text = QStringLiteral("; Cvrlik configuration store\n");
+    TRegFile file;
     for (const QString& path : store.GetKeyPaths()) {
-        text += QStringLiteral("\n[") + path + QStringLiteral("]\n");
+        file.Keys.append({path, false, {}});
         if (!store.OpenKey(path, false)) {
             RequireReachable(store, path);
             continue; // removed meanwhile by another process
         }
         for (const QString& name : store.GetValueNames()) {
-            text += ValueLine(store, name) + QLatin1Char('\n');
+            file.Keys.back().Values.append(ReadStoredValue(store, name));
         }
         store.CloseKey();
+    }
+    return FormatRegFile(file);
+}
+
+QString FormatRegFile(const TRegFile& file) {
+    QString text = QStringLiteral("; Cvrlik configuration store\n");
+    for (const TRegKey& key : file.Keys) {
+        text += QLatin1Char('\n') + KeyLine(key) + QLatin1Char('\n');
+        for (const TRegValue& value : key.Values) {
+            text += ValueLine(value) + QLatin1Char('\n');
+        }
     }
     return text;
 }

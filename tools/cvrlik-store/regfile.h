@@ -38,6 +38,8 @@ struct TRegFile {
 
 // Throws ESysRegError when the store cannot be read.
 QString ExportRegFile(TSysReg& store);
+// The text of the keys and values, as the export writes it; reading it back gives the same keys and values.
+QString FormatRegFile(const TRegFile& file);
 TRegFile ParseRegFile(const QString& text);
 // Writes a parsed file into the store, one transaction per key. Throws ESysRegError when a write fails or the
 // store cannot be reached.

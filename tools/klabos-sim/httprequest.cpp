@@ -1,6 +1,18 @@
 #include "httprequest.h"
 
+#include <algorithm>
+
 namespace KlabosSim {
+
+namespace {
+
+// A header name is a word: no blank (a line starting with one would continue the previous header, which is not
+// supported) and no control character, such as a stray carriage return.
+bool IsHeaderName(const QByteArray& name) {
+    return std::none_of(name.cbegin(), name.cend(), [](char byte) { return uchar(byte) <= ' ' || byte == 0x7F; });
+}
+
+} // namespace
 
 QByteArray HttpRequest::Header(const QByteArray& name) const {
     for (const auto& header : Headers) {
@@ -92,10 +104,10 @@ HttpRequestReader::TStatus HttpRequestReader::ParseHeader(const QByteArray& head
     for (qsizetype index = 1; index < lines.size(); ++index) {
         const QByteArray& line = lines.at(index);
         const qsizetype colon = line.indexOf(':');
-        if (colon <= 0 || line.startsWith(' ') || line.startsWith('\t')) {
+        if (colon <= 0 || !IsHeaderName(line.left(colon))) {
             return Fail(400, "A header line is not \"Name: value\".");
         }
-        Parsed.Headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+        Parsed.Headers.append({line.left(colon), line.mid(colon + 1).trimmed()});
     }
 
     if (Parsed.HasHeader("Transfer-Encoding")) {
