@@ -10,14 +10,6 @@ namespace {
 
 constexpr int StartTimeoutMs = 120000;
 
-QUrlQuery Query(std::initializer_list<std::pair<QString, QString>> items) {
-    QUrlQuery query;
-    for (const auto& [name, value] : items) {
-        query.addQueryItem(name, value);
-    }
-    return query;
-}
-
 QString Megabytes(qint64 kb) {
     return QString::number(double(kb) / 1024.0, 'f', 1) + QStringLiteral(" MB");
 }
@@ -52,7 +44,7 @@ bool TFiguresRun::StartRun(TProgramRun& program, TSimProcess& sim, int timeDivis
         return false;
     }
     const QJsonArray crowd =
-        sim.Control(QStringLiteral("crowd"), Query({{u"count"_qs, QString::number(Options.Watched + 50)}}))
+        sim.Control(QStringLiteral("crowd"), ControlQuery({{u"count"_qs, QString::number(Options.Watched + 50)}}))
             .value(QStringLiteral("nicks"))
             .toArray();
     TRunSettings settings;
@@ -156,8 +148,8 @@ void TFiguresRun::SqueezedHour() {
         return;
     }
     // A lively hour: a simulated minute per squeezed minute, and a message now and then.
-    sim.Control(QStringLiteral("clock"), Query({{u"ms"_qs, QString::number(60000 / Options.Squeeze)}}));
-    sim.Control(QStringLiteral("mail"), Query({{u"ms"_qs, QString::number(300000 / Options.Squeeze)}}));
+    sim.Control(QStringLiteral("clock"), ControlQuery({{u"ms"_qs, QString::number(60000 / Options.Squeeze)}}));
+    sim.Control(QStringLiteral("mail"), ControlQuery({{u"ms"_qs, QString::number(300000 / Options.Squeeze)}}));
     QThread::msleep(2000);
     const qint64 startKb = program.Figures().ResidentKb;
     const TProcessFigures before = program.Figures();

@@ -17,14 +17,6 @@ constexpr int SenderPool = 300;
 constexpr int ToolValues = 10;
 constexpr int StartTimeoutMs = 60000;
 
-QUrlQuery Query(std::initializer_list<std::pair<QString, QString>> items) {
-    QUrlQuery query;
-    for (const auto& [name, value] : items) {
-        query.addQueryItem(name, value);
-    }
-    return query;
-}
-
 QString ToolNick(int round, int index) {
     return QStringLiteral("Nástroj %1-%2").arg(round).arg(index);
 }
@@ -90,10 +82,11 @@ bool TCrashRun::SetUp() {
         Problem(QStringLiteral("klabos-sim does not start"));
         return false;
     }
-    Sim.Control(QStringLiteral("clock"), Query({{u"ms"_qs, u"0"_qs}}));
-    const QJsonArray crowd = Sim.Control(QStringLiteral("crowd"), Query({{u"count"_qs, QString::number(BaseCount)}}))
-                                 .value(QStringLiteral("nicks"))
-                                 .toArray();
+    Sim.Control(QStringLiteral("clock"), ControlQuery({{u"ms"_qs, u"0"_qs}}));
+    const QJsonArray crowd =
+        Sim.Control(QStringLiteral("crowd"), ControlQuery({{u"count"_qs, QString::number(BaseCount)}}))
+            .value(QStringLiteral("nicks"))
+            .toArray();
     TRunSettings settings;
     settings.ProxyPort = Sim.Port();
     settings.TimeDivisor = 20;
@@ -133,9 +126,9 @@ void TCrashRun::QueueMessages() {
         ++MessagesQueued;
         const QString sender = QStringLiteral("Odesílatel %1").arg(Random.bounded(SenderPool));
         Sim.Control(QStringLiteral("message"),
-                    Query({{u"to"_qs, u"demo"_qs},
-                           {u"from"_qs, sender},
-                           {u"text"_qs, QStringLiteral("Zkouška č. %1 – ať to vydrží").arg(MessagesQueued)}}));
+                    ControlQuery({{u"to"_qs, u"demo"_qs},
+                                  {u"from"_qs, sender},
+                                  {u"text"_qs, QStringLiteral("Zkouška č. %1 – ať to vydrží").arg(MessagesQueued)}}));
     }
 }
 

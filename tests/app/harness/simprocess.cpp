@@ -7,6 +7,14 @@
 #include <csignal>
 #include <utility>
 
+QUrlQuery ControlQuery(std::initializer_list<std::pair<QString, QString>> items) {
+    QUrlQuery query;
+    for (const auto& [name, value] : items) {
+        query.addQueryItem(name, value);
+    }
+    return query;
+}
+
 namespace {
 
 // A start or an end on a loaded machine may take long; these are no measure of speed.

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QUrlQuery>
 
+// The parameters of a control request, in the order given.
+QUrlQuery ControlQuery(std::initializer_list<std::pair<QString, QString>> items);
+
 // klabos-sim run as a process of its own, as the service is one: started, steered over its control interface,
 // frozen, stopped and started again on the same port with the world it wrote at its end.
 class TSimProcess {

@@ -26,14 +26,6 @@ QString Megabytes(qint64 kb) {
     return QString::number(double(kb) / 1024.0, 'f', 1) + QStringLiteral(" MB");
 }
 
-QUrlQuery Query(std::initializer_list<std::pair<QString, QString>> items) {
-    QUrlQuery query;
-    for (const auto& [name, value] : items) {
-        query.addQueryItem(name, value);
-    }
-    return query;
-}
-
 } // namespace
 
 TSoakRun::TSoakRun(TSoakOptions options, QTextStream& out)
@@ -69,7 +61,7 @@ bool TSoakRun::SetUp() {
         return false;
     }
     const QJsonObject crowd =
-        Sim.Control(QStringLiteral("crowd"), Query({{u"count"_qs, QString::number(Options.Crowd)}}));
+        Sim.Control(QStringLiteral("crowd"), ControlQuery({{u"count"_qs, QString::number(Options.Crowd)}}));
     QStringList watched{QStringLiteral("Anička"), QStringLiteral("Žlutý kůň"), QStringLiteral("Ferda \"Mravenec\"")};
     for (const QJsonValue& nick : crowd.value(QStringLiteral("nicks")).toArray()) {
         if (watched.size() < Options.Watched) {
@@ -77,7 +69,7 @@ bool TSoakRun::SetUp() {
         }
     }
     // Keys live five simulated minutes; a simulated minute passes every squeezed minute.
-    Sim.Control(QStringLiteral("keylife"), Query({{u"minutes"_qs, u"5"_qs}}));
+    Sim.Control(QStringLiteral("keylife"), ControlQuery({{u"minutes"_qs, u"5"_qs}}));
     SetWorldPace();
 
     TRunSettings settings;
@@ -99,8 +91,8 @@ bool TSoakRun::SetUp() {
 }
 
 void TSoakRun::SetWorldPace() {
-    Sim.Control(QStringLiteral("clock"), Query({{u"ms"_qs, QString::number(60000 / Options.TimeDivisor)}}));
-    Sim.Control(QStringLiteral("mail"), Query({{u"ms"_qs, QString::number(Options.MailMs)}}));
+    Sim.Control(QStringLiteral("clock"), ControlQuery({{u"ms"_qs, QString::number(60000 / Options.TimeDivisor)}}));
+    Sim.Control(QStringLiteral("mail"), ControlQuery({{u"ms"_qs, QString::number(Options.MailMs)}}));
 }
 
 void TSoakRun::Soak() {
@@ -139,23 +131,24 @@ void TSoakRun::Soak() {
 }
 
 void TSoakRun::Fault() {
-    Sim.Control(QStringLiteral("delay"), Query({{u"ms"_qs, u"0"_qs}}));
+    Sim.Control(QStringLiteral("delay"), ControlQuery({{u"ms"_qs, u"0"_qs}}));
     const int kind = int(Random.bounded(12));
     if (kind < 3) {
         // Error pages for refreshes and retrievals; a login that got one would be a wrong password to the program.
         const QString action = Random.bounded(2) ? QStringLiteral("lidi") : QStringLiteral("zpravy");
         Sim.Control(QStringLiteral("fail"),
-                    Query({{u"count"_qs, QString::number(1 + Random.bounded(3))}, {u"akce"_qs, action}}));
+                    ControlQuery({{u"count"_qs, QString::number(1 + Random.bounded(3))}, {u"akce"_qs, action}}));
         ++Faults[QStringLiteral("error pages")];
     } else if (kind < 6) {
         const bool reset = Random.bounded(2);
-        Sim.Control(QStringLiteral("drop"), Query({{u"count"_qs, QString::number(1 + Random.bounded(2))},
-                                                   {u"kind"_qs, reset ? u"reset"_qs : u"close"_qs}}));
+        Sim.Control(QStringLiteral("drop"), ControlQuery({{u"count"_qs, QString::number(1 + Random.bounded(2))},
+                                                          {u"kind"_qs, reset ? u"reset"_qs : u"close"_qs}}));
         ++Faults[reset ? QStringLiteral("resets") : QStringLiteral("drops")];
     } else if (kind < 8) {
         // Up to half again the squeezed idle timeout: some replies come late, some too late.
         const int longest = IdleTimeoutMs / Options.TimeDivisor * 3 / 2;
-        Sim.Control(QStringLiteral("delay"), Query({{u"ms"_qs, QString::number(100 + Random.bounded(longest))}}));
+        Sim.Control(QStringLiteral("delay"),
+                    ControlQuery({{u"ms"_qs, QString::number(100 + Random.bounded(longest))}}));
         ++Faults[QStringLiteral("delays")];
     } else if (kind < 10) {
         Sim.Control(QStringLiteral("expire"));
@@ -220,12 +213,12 @@ qint64 TSoakRun::ProgramPeopleRepliesSince(qint64 ms) const {
 
 bool TSoakRun::Quieten() {
     QuietSince = Now();
-    Sim.Control(QStringLiteral("delay"), Query({{u"ms"_qs, u"0"_qs}}));
-    Sim.Control(QStringLiteral("fail"), Query({{u"count"_qs, u"0"_qs}}));
-    Sim.Control(QStringLiteral("drop"), Query({{u"count"_qs, u"0"_qs}}));
+    Sim.Control(QStringLiteral("delay"), ControlQuery({{u"ms"_qs, u"0"_qs}}));
+    Sim.Control(QStringLiteral("fail"), ControlQuery({{u"count"_qs, u"0"_qs}}));
+    Sim.Control(QStringLiteral("drop"), ControlQuery({{u"count"_qs, u"0"_qs}}));
     // No more messages, and no more simulated minutes (the world leaves messages of its own as they pass).
-    Sim.Control(QStringLiteral("mail"), Query({{u"ms"_qs, u"0"_qs}}));
-    Sim.Control(QStringLiteral("clock"), Query({{u"ms"_qs, u"0"_qs}}));
+    Sim.Control(QStringLiteral("mail"), ControlQuery({{u"ms"_qs, u"0"_qs}}));
+    Sim.Control(QStringLiteral("clock"), ControlQuery({{u"ms"_qs, u"0"_qs}}));
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < QuietTimeoutMs && Program.Running()) {
