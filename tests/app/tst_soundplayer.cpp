@@ -36,9 +36,7 @@ QString PutMessageSound(const QString& folder) {
 class TestSoundPlayer : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() {
-        QVERIFY(MakeDataFolder());
-    }
+    void initTestCase() { QVERIFY(MakeDataFolder()); }
 
     void cleanup() {
         QFile::remove(DataFolder() + QStringLiteral("/inmsg.wav"));
