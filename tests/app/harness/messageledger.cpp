@@ -3,6 +3,7 @@
 #include "store/settings.h"
 #include "store/sysreg.h"
 
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 
@@ -37,6 +38,10 @@ void TMessageLedger::Take(const QJsonArray& requests) {
                                             QRegularExpression::DotMatchesEverythingOption);
     for (const QJsonValue& value : requests) {
         const QJsonObject request = value.toObject();
+        if (!value.isObject() || !request.value(QStringLiteral("status")).isDouble()) {
+            Malformed.append(QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact)));
+            continue;
+        }
         const QString action = FieldOf(request, QStringLiteral("akce"));
         const QString reply = request.value(QStringLiteral("reply")).toString();
         const int status = request.value(QStringLiteral("status")).toInt();
@@ -82,13 +87,39 @@ QStringList CheckStoredMessages(TSysReg& store, const QList<THandedMessage>& mes
         }
         store.CloseKey();
         if (!found) {
-            problems.append(
-                QStringLiteral("message %1 from %2 is not in the store").arg(message.Id).arg(message.Sender));
+            problems.append(QStringLiteral("message %1 from %2, stamp %3, is not in the store")
+                                .arg(message.Id)
+                                .arg(message.Sender, message.Stamp));
         } else if (stored != message.StoredText()) {
-            problems.append(QStringLiteral("message %1 is stored as \"%2\"").arg(message.Id).arg(stored));
+            problems.append(QStringLiteral("message %1 from %2, stamp %3, is stored as \"%4\"")
+                                .arg(message.Id)
+                                .arg(message.Sender, message.Stamp, stored));
         }
     }
     return problems;
+}
+
+QStringList UnknownStoredMessages(TSysReg& store, const QList<THandedMessage>& messages) {
+    QSet<QString> known;
+    for (const THandedMessage& message : messages) {
+        known.insert(MessagesKeyOf(message.Sender).toCaseFolded() + u'\n' + message.Stamp.toCaseFolded());
+    }
+    const QString prefix = (MessagesKey + u'\\').toCaseFolded();
+    QStringList unknown;
+    for (const QString& path : store.GetKeyPaths()) {
+        if (!path.toCaseFolded().startsWith(prefix) || !store.OpenKey(path, false)) {
+            store.CloseKey();
+            continue;
+        }
+        for (const QString& stamp : store.GetValueNames()) {
+            if (!known.contains(path.toCaseFolded() + u'\n' + stamp.toCaseFolded())) {
+                unknown.append(
+                    QStringLiteral("%1, %2: %3").arg(path.mid(prefix.size()), stamp, store.ReadString(stamp)));
+            }
+        }
+        store.CloseKey();
+    }
+    return unknown;
 }
 
 int StoredMessageCount(TSysReg& store) {

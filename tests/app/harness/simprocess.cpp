@@ -22,6 +22,32 @@ constexpr int ProcessTimeout = 60000;
 
 } // namespace
 
+bool ReadLeftRequests(const QString& path, QJsonArray& requests, QString& failure) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        failure = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray()) {
+        failure = QStringLiteral("%1 is not a list of requests (%2)").arg(path, error.errorString());
+        return false;
+    }
+    const QJsonArray left = document.array();
+    for (qsizetype index = 0; index < left.size(); ++index) {
+        if (!left.at(index).isObject()) {
+            failure = QStringLiteral("entry %1 of %2 is not a request").arg(index).arg(path);
+            return false;
+        }
+    }
+    // One by one: appending the array itself would make it one nested entry.
+    for (const QJsonValue& request : left) {
+        requests.append(request);
+    }
+    return true;
+}
+
 TSimProcess::TSimProcess(QString program, quint32 seed, QString statePath)
     : Program(std::move(program))
     , Seed(seed)
@@ -56,19 +82,22 @@ bool TSimProcess::Start() {
 }
 
 bool TSimProcess::Stop() {
+    LastFailure.clear();
     if (!Running()) {
         return true;
     }
     ::kill(pid_t(Process.processId()), SIGTERM);
     if (!Process.waitForFinished(ProcessTimeout) || Process.exitCode() != 0) {
+        LastFailure = QStringLiteral("klabos-sim did not end cleanly (exit code %1)").arg(Process.exitCode());
         return false;
     }
     if (!StatePath.isEmpty()) {
-        QFile requests(StatePath + QStringLiteral(".requests"));
-        if (requests.open(QIODevice::ReadOnly)) {
-            LeftRequests += QJsonDocument::fromJson(requests.readAll()).array();
-            requests.remove();
+        // A clean end always writes the file, an empty list included.
+        const QString path = StatePath + QStringLiteral(".requests");
+        if (!ReadLeftRequests(path, LeftRequests, LastFailure)) {
+            return false;
         }
+        QFile::remove(path);
     }
     return true;
 }

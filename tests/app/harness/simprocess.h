@@ -9,6 +9,11 @@
 // The parameters of a control request, in the order given.
 QUrlQuery ControlQuery(std::initializer_list<std::pair<QString, QString>> items);
 
+// Appends the requests of a stopped stand-in's ".requests" file to `requests`, one by one. False, with the reason in
+// `failure` and nothing appended, when the file cannot be read or is not an array of request objects: a request
+// the record lost would make every count after it wrong.
+bool ReadLeftRequests(const QString& path, QJsonArray& requests, QString& failure);
+
 // klabos-sim run as a process of its own, as the service is one: started, steered over its control interface,
 // frozen, stopped and started again on the same port with the world it wrote at its end.
 class TSimProcess {
@@ -21,10 +26,12 @@ public:
     // Starts on the port (0 picks a free one the first time; later starts take the same one). False when the
     // process does not start or does not print its port.
     bool Start();
-    // Ends it cleanly (SIGTERM), so that it writes its state; false when it does not end in time. With a state
-    // file, the requests it recorded and nobody took are kept for TakeLeftRequests.
+    // Ends it cleanly (SIGTERM), so that it writes its state; false when it does not end in time or its record of
+    // requests cannot be read (Failure() says why). With a state file, the requests it recorded and nobody took are
+    // kept for TakeLeftRequests.
     bool Stop();
     QJsonArray TakeLeftRequests();
+    QString Failure() const { return LastFailure; }
     // Stops and continues the process: a service that hangs, with connections that are taken and never answered.
     void Freeze();
     void Thaw();
@@ -41,4 +48,5 @@ private:
     QProcess Process;
     quint16 ListenPort = 0;
     QJsonArray LeftRequests;
+    QString LastFailure;
 };
