@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QThread>
 #include <csignal>
+#include <utility>
 
 namespace {
 
@@ -73,7 +74,12 @@ bool TCrashRun::Run() {
     Out << "messages: " << MessagesQueued << " queued, " << Ledger.HandedOut.size() << " handed out, "
         << Ledger.Confirmed.size() << " confirmed by the program, all of them checked in the store after each kill"
         << Qt::endl;
-    Out << (Problems.isEmpty() ? "PASS" : "FAIL") << Qt::endl;
+    if (Problems.isEmpty()) {
+        Out << "PASS" << Qt::endl;
+    } else {
+        Out << "FAIL (seed " << Options.Seed << "; the same kill moments are drawn again with --seed " << Options.Seed
+            << ")" << Qt::endl;
+    }
     return Problems.isEmpty();
 }
 
@@ -116,8 +122,8 @@ bool TCrashRun::SetUp() {
         return false;
     }
     ToolRunMs = qMax(5, int(timer.elapsed()));
-    Out << "crash: the program and the store tool (an import runs " << ToolRunMs << " ms), " << Options.Kills
-        << " kills" << Qt::endl;
+    Out << "crash: seed " << Options.Seed << ", the program and the store tool (an import runs " << ToolRunMs
+        << " ms), " << Options.Kills << " kills" << Qt::endl;
     return CheckStore();
 }
 
@@ -132,8 +138,14 @@ void TCrashRun::QueueMessages() {
     }
 }
 
-void TCrashRun::TakeRequests() {
-    Ledger.Take(Sim.Control(QStringLiteral("requests/take")).value(QStringLiteral("requests")).toArray());
+bool TCrashRun::TakeRequests() {
+    const QJsonValue taken = Sim.Control(QStringLiteral("requests/take")).value(QStringLiteral("requests"));
+    if (!taken.isArray()) {
+        Problem(QStringLiteral("klabos-sim did not hand over the requests it recorded"));
+        return false;
+    }
+    Ledger.Take(taken.toArray());
+    return true;
 }
 
 bool TCrashRun::WaitForRetrieval(int timeoutMs) {
@@ -141,7 +153,9 @@ bool TCrashRun::WaitForRetrieval(int timeoutMs) {
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < timeoutMs && Program.Running()) {
-        TakeRequests();
+        if (!TakeRequests()) {
+            return false;
+        }
         if (Ledger.Retrievals > before) {
             return true;
         }
@@ -259,6 +273,9 @@ bool TCrashRun::CheckStore() {
         } else {
             Problem(QStringLiteral("the program confirmed message %1, which it was never handed").arg(id));
         }
+    }
+    for (const QString& entry : std::exchange(Ledger.Malformed, {})) {
+        Problem(QStringLiteral("not a request in klabos-sim's record: ") + entry);
     }
     const QStringList missing = CheckStoredMessages(store, confirmed);
     for (const QString& problem : missing.mid(0, 5)) {

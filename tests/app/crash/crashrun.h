@@ -34,7 +34,7 @@ private:
     bool KillProgram();
     bool KillTool();
     void QueueMessages();
-    void TakeRequests();
+    bool TakeRequests();
     bool WaitForRetrieval(int timeoutMs);
     void WriteImport(const QString& path) const;
     bool CheckStore();

@@ -51,7 +51,12 @@ bool TSoakRun::Run() {
     CheckEnd();
     CheckBoxes();
     CheckResident();
-    Out << (Problems.isEmpty() ? "PASS" : "FAIL") << Qt::endl;
+    if (Problems.isEmpty()) {
+        Out << "PASS" << Qt::endl;
+    } else {
+        Out << "FAIL (seed " << Options.Seed << "; the same faults come in the same order with --seed " << Options.Seed
+            << ")" << Qt::endl;
+    }
     return Problems.isEmpty();
 }
 
@@ -84,7 +89,7 @@ bool TSoakRun::SetUp() {
         Problem(QStringLiteral("the program does not start"));
         return false;
     }
-    Out << "soak: " << Options.Seconds << " s at " << Options.TimeDivisor << "x ("
+    Out << "soak: seed " << Options.Seed << ", " << Options.Seconds << " s at " << Options.TimeDivisor << "x ("
         << Options.Seconds * Options.TimeDivisor / 60 << " min of use), " << Options.Crowd + 12 << " users, "
         << watched.size() << " watched, a message every " << Options.MailMs << " ms" << Qt::endl;
     return true;
@@ -163,7 +168,7 @@ void TSoakRun::Fault() {
 void TSoakRun::Restart() {
     TakeRequests();
     if (!Sim.Stop()) {
-        Problem(QStringLiteral("klabos-sim did not end cleanly"));
+        Problem(Sim.Failure());
     }
     // What it answered between the last take and its end.
     Ledger.Take(Sim.TakeLeftRequests());
@@ -185,6 +190,11 @@ void TSoakRun::Freeze() {
 
 void TSoakRun::TakeRequests() {
     const QJsonObject taken = Sim.Control(QStringLiteral("requests/take"));
+    if (!taken.value(QStringLiteral("requests")).isArray()) {
+        // The stand-in may have handed its record over and the answer got lost: the counts are not to be trusted.
+        Problem(QStringLiteral("klabos-sim did not hand over the requests it recorded"));
+        return;
+    }
     Ledger.Take(taken.value(QStringLiteral("requests")).toArray());
 }
 
@@ -253,6 +263,13 @@ void TSoakRun::CheckMessages() {
         Problem(problem);
     }
     const int stored = StoredMessageCount(store);
+    const QStringList unknown = UnknownStoredMessages(store, Ledger.HandedOut.values());
+    for (const QString& message : unknown.mid(0, 10)) {
+        Problem(QStringLiteral("stored, and never handed out as far as the record tells: ") + message);
+    }
+    for (const QString& entry : Ledger.Malformed.mid(0, 10)) {
+        Problem(QStringLiteral("not a request in klabos-sim's record: ") + entry);
+    }
     Out << "requests: " << Ledger.Logins << " logins, " << Ledger.PeopleAnswered << " lists answered, "
         << Ledger.PeopleRefused << " refused, " << Ledger.Retrievals << " retrievals, " << Ledger.Dropped << " dropped"
         << Qt::endl;
