@@ -113,6 +113,8 @@ public:
     void WMActivate();
     void BringToFront();
     bool TrayReachable() const;
+    // Whether the desktop has a tray just now; a test on a platform without one puts its answer here.
+    static inline bool (*SystemTrayAvailable)() = &QSystemTrayIcon::isSystemTrayAvailable;
 
     // The outer geometry the window would store now: left, top, width, height.
     QRect StoredGeometry() const;

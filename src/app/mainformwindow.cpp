@@ -40,7 +40,7 @@ void TMainForm::BringToFront() {
 }
 
 bool TMainForm::TrayReachable() const {
-    return TrayIcon && TrayIcon->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+    return TrayIcon && TrayIcon->isVisible() && SystemTrayAvailable();
 }
 
 void TMainForm::WMActivate() {
