@@ -2,6 +2,8 @@
 // click, the tray icon's clicks and hiding when another program becomes active.
 #include "app/nickmenu.h"
 #include "listfixture.h"
+#include "messaging/inmsgform.h"
+#include "messaging/sendformbase.h"
 #include "settings/adduserform.h"
 #include "settings/commentform.h"
 #include "settings/deluserform.h"
@@ -10,6 +12,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QTest>
 
@@ -46,6 +50,19 @@ QStringList MenuLines(const TMainForm& form) {
         lines << Describe(form, action);
     }
     return lines;
+}
+
+// What a dialog opened for: its class and the nick it was given (the viewer's sender, a send dialog's addressee).
+QString Opened(QDialog& dialog) {
+    QString nick;
+    if (const auto* viewer = qobject_cast<TInMsgForm*>(&dialog)) {
+        nick = viewer->Nick;
+    } else if (const auto* comment = qobject_cast<TCommentForm*>(&dialog)) {
+        nick = comment->Nick;
+    } else if (const auto* send = qobject_cast<TSendFormBase*>(&dialog)) {
+        nick = send->NickLabel->text();
+    }
+    return QString::fromLatin1(dialog.metaObject()->className()) + (nick.isEmpty() ? QString() : u' ' + nick);
 }
 
 const QStringList CommonTail{"&Auto-Login #8", "&Přidej uživatele... #2", "-", "Po&tlačit oznamování [ ]"};
@@ -91,7 +108,10 @@ class TestListActions : public QObject {
 
 private Q_SLOTS:
     void init() { Fixture = std::make_unique<TListFixture>(); }
-    void cleanup() { Fixture.reset(); }
+    void cleanup() {
+        Fixture.reset();
+        TMainForm::SystemTrayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
+    }
 
     void menuHoldsTheItemsOfTheSituation_data() {
         QTest::addColumn<bool>("keyHeld");
@@ -224,6 +244,10 @@ private Q_SLOTS:
         Settings.EasyMouseMode = easyMouseMode;
         QTest::mouseClick(Fixture->List().viewport(), button, {}, Fixture->RowCentre(1));
         QCOMPARE(Form().NickPopupMenu->isVisible(), opens);
+        if (opens) {
+            // Where the button went up, on the screen.
+            QCOMPARE(Form().NickPopupMenu->pos(), Fixture->List().viewport()->mapToGlobal(Fixture->RowCentre(1)));
+        }
         if (button == Qt::LeftButton || opens) {
             QCOMPARE(Form().SelectedNick(), QStringLiteral("Bob"));
         }
@@ -326,28 +350,27 @@ private Q_SLOTS:
 
     void dialogsOpenForTheSelectedNick_data() {
         QTest::addColumn<QString>("item");
-        QTest::addColumn<QString>("dialogClass");
+        QTest::addColumn<QString>("dialog");
         QTest::newRow("comment") << "&Komentář"
-                                 << "TCommentForm";
+                                 << "TCommentForm alice";
         QTest::newRow("add user") << "&Přidej uživatele..."
                                   << "TAddUserForm";
+        QTest::newRow("read the messages") << "Přečíst příchozí &zprávy"
+                                           << "TInMsgForm alice";
     }
     void dialogsOpenForTheSelectedNick() {
         QFETCH(QString, item);
-        QFETCH(QString, dialogClass);
+        QFETCH(QString, dialog);
+        Fixture->AddEntry(QStringLiteral("Bob"));
         SetUpAlice();
+        Fixture->List().Entries().DetailsAt(1)->HasMessages = true; // the first show marked none stored
         QString opened;
-        QString nick;
-        TModal::PresetDialog([&](QDialog& dialog) {
-            opened = QString::fromLatin1(dialog.metaObject()->className());
-            if (auto* comment = qobject_cast<TCommentForm*>(&dialog)) {
-                nick = comment->Nick;
-            }
+        TModal::PresetDialog([&](QDialog& shown) {
+            opened = Opened(shown);
             return int(QDialog::Rejected);
         });
-        QVERIFY(Choose(0, item));
-        QCOMPARE(opened, dialogClass);
-        QCOMPARE(nick, dialogClass == QLatin1String("TCommentForm") ? QStringLiteral("alice") : QString());
+        QVERIFY(Choose(1, item));
+        QCOMPARE(opened, dialog);
     }
 
     void suppressingAnnouncementsAndBack() {
@@ -394,6 +417,30 @@ private Q_SLOTS:
         QFETCH(bool, keyHeld);
         QFETCH(TDoubleClickAction, action);
         QCOMPARE(DoubleClickAction({easyMouseMode, selected, messages, rooms, loggedIn, keyHeld}), action);
+
+        // The same through the list: a double click on the second entry, or below the entries, and what opens. Bob
+        // without a room is off-line, not on the client: the choice goes by the rooms alone.
+        Fixture->Watch(QStringLiteral("alice"), false);
+        Fixture->Watch(QStringLiteral("Bob"), false);
+        Fixture->AddEntry(QStringLiteral("alice"), {{"Lobby", "42", 5}});
+        Fixture->AddEntry(QStringLiteral("Bob"), rooms ? TTestRooms{{"Bar", "7", 1}} : TTestRooms{});
+        Form().SessionKey = keyHeld ? QStringLiteral("K3y") : QString();
+        Form().LoggedIn = loggedIn;
+        Settings.EasyMouseMode = easyMouseMode;
+        QVERIFY(Fixture->ShowWindow());
+        Fixture->List().Entries().DetailsAt(1)->HasMessages = messages; // the first show marked none stored
+        QString opened;
+        TModal::PresetDialog([&](QDialog& shown) {
+            opened = Opened(shown);
+            return int(QDialog::Rejected);
+        });
+        const QPoint at = Fixture->RowCentre(1) + QPoint(0, selected ? 0 : 3 * TOnlineListBox::ItemHeight);
+        QTest::mouseDClick(Fixture->List().viewport(), Qt::LeftButton, {}, at);
+        Form().NickPopupMenu->hide(); // the easy mouse mode's click opened it
+        const QMap<TDoubleClickAction, QString> dialogs{{TDoubleClickAction::ReadMessages, "TInMsgForm Bob"},
+                                                        {TDoubleClickAction::SendMessage, "TSendMsgForm Bob"},
+                                                        {TDoubleClickAction::SendClientMessage, "TSendCliForm Bob"}};
+        QCOMPARE(opened, dialogs.value(action));
     }
 
     void trayClicksToggleTheWindow_data() {
@@ -415,18 +462,36 @@ private Q_SLOTS:
     }
 
     void deactivationWithoutATrayKeepsTheWindow_data() {
+        QTest::addColumn<bool>("tray");
         QTest::addColumn<bool>("stayOnTop");
-        QTest::newRow("stay-on-top") << true;
-        QTest::newRow("not on top: still kept, nothing would bring it back") << false;
+        QTest::addColumn<bool>("ownDialog"); // the program's own dialog takes over, not another program's window
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("a tray: out of the way") << true << false << false << false;
+        QTest::newRow("a tray, but stay-on-top: kept") << true << true << false << true;
+        QTest::newRow("a tray, the program's own dialog active: kept") << true << false << true << true;
+        QTest::newRow("the tray gone: kept, nothing would bring it back") << false << false << false << true;
     }
     void deactivationWithoutATrayKeepsTheWindow() {
+        QFETCH(bool, tray);
         QFETCH(bool, stayOnTop);
+        QFETCH(bool, ownDialog);
+        QFETCH(bool, kept);
+        // The offscreen platform has no tray: the test stands one in, with the icon the program would show in it.
+        TMainForm::SystemTrayAvailable = tray ? +[] { return true; } : +[] { return false; };
+        Form().TrayIcon = new QSystemTrayIcon(Form().MiscImageList.value(0), Fixture->Form.get());
+        Form().TrayIcon->show();
         Form().setWindowFlag(Qt::WindowStaysOnTopHint, stayOnTop);
         QVERIFY(Fixture->ShowWindow());
         QApplication::setActiveWindow(Fixture->Form.get());
         QCOMPARE(QApplication::activeWindow(), Fixture->Form.get());
-        QApplication::setActiveWindow(nullptr); // another program's window took over
-        QVERIFY(Form().isVisible());
+        QDialog dialog(Fixture->Form.get());
+        if (ownDialog) {
+            dialog.show();
+            QApplication::setActiveWindow(&dialog);
+        } else {
+            QApplication::setActiveWindow(nullptr); // another program's window took over
+        }
+        QCOMPARE(Form().isVisible(), kept);
     }
 };
 
