@@ -103,12 +103,14 @@ private Q_SLOTS:
 
     void replyControlsFollowTheSession_data() {
         QTest::addColumn<bool>("loggedIn");
-        QTest::addColumn<QString>("listed");   // the sender's entry: "room", "client" or "none"
+        QTest::addColumn<QString>("listed");   // the sender's entry: "room", "client", "offline" or "none"
         QTest::addColumn<QString>("controls"); // enabled: Reply, "Na Klabos", "Na klient"; then the reply's kind
         QTest::newRow("sender in a room") << true << "room"
                                           << "RKC chat";
         QTest::newRow("sender through the client only") << true << "client"
                                                         << "R-C client";
+        QTest::newRow("watched sender off-line") << true << "offline"
+                                                 << "R-C client";
         QTest::newRow("sender not in the list") << true << "none"
                                                 << "R-- client";
         QTest::newRow("not logged in") << false << "room"
