@@ -5,10 +5,12 @@
 #include "scriptedserver.h"
 
 #include <QBuffer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <csignal>
 #include <functional>
 #include <utility>
 
@@ -158,6 +160,8 @@ private Q_SLOTS:
     void lineTooLongReportDoesNotHoldTheClient();
     void tricklingServerMeetsTheDeadline();
     void socketLeavesUnreadBytesWithTheSender();
+    void socketWritesWhatTheKernelTakes_data();
+    void socketWritesWhatTheKernelTakes();
 
 private:
     THttpClient* Client = nullptr;
@@ -881,6 +885,70 @@ void TestHttpClient::socketLeavesUnreadBytesWithTheSender() {
             return total == 32 * 1024 * 1024;
         },
         30000));
+}
+
+void TestHttpClient::socketWritesWhatTheKernelTakes_data() {
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("serverEnds");
+    // The kernel takes a few megabytes at once: a larger write goes out short, then meets a full buffer.
+    QTest::newRow("more than the kernel takes at once") << 16 * 1024 * 1024 << false;
+    QTest::newRow("into a connection the server closed and reset") << 1 << true;
+}
+
+void TestHttpClient::socketWritesWhatTheKernelTakes() {
+    QFETCH(int, size);
+    QFETCH(bool, serverEnds);
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    // The toolkit's network library, which the program does not link, ignores SIGPIPE for the whole process once it
+    // makes a socket: the test takes that back, so that a write raising the signal ends the test as it would end
+    // the program.
+    struct sigaction previous {};
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    QCOMPARE(sigaction(SIGPIPE, &byDefault, &previous), 0);
+    const auto restore = qScopeGuard([&previous] { sigaction(SIGPIPE, &previous, nullptr); });
+    QByteArray received;
+    connect(&server, &QTcpServer::newConnection, this, [&server, &received, serverEnds] {
+        QTcpSocket* peer = server.nextPendingConnection();
+        connect(peer, &QTcpSocket::readyRead, peer, [peer, &received] { received += peer->readAll(); });
+        if (serverEnds) {
+            peer->close(); // what the client writes after this is answered with a reset
+        }
+    });
+    TAsyncSocket socket;
+    QSignalSpy connected(&socket, &TAsyncSocket::OnConnected);
+    QSignalSpy available(&socket, &TAsyncSocket::OnDataAvailable);
+    QSignalSpy sent(&socket, &TAsyncSocket::OnDataSent);
+    TSocketAddress loopback;
+    QVERIFY(NumericAddress(QStringLiteral("127.0.0.1"), loopback));
+    socket.Connect(loopback, server.serverPort());
+    QVERIFY(connected.wait(10000));
+    QCOMPARE(connected.first().first().value<quint16>(), NetError::None);
+    if (!serverEnds) {
+        QByteArray body(size, Qt::Uninitialized);
+        for (int index = 0; index < size; ++index) {
+            body[index] = char(index % 251);
+        }
+        socket.Send(body);
+        QVERIFY(QTest::qWaitFor([&] { return !sent.isEmpty() && received.size() >= size; }, 60000));
+        QVERIFY2(received == body, "the bytes arrived cut, repeated or out of order");
+        QVERIFY(available.isEmpty());
+        return;
+    }
+    // The server's end arrives first; a client that goes on writing learns of the reset from a write, without a
+    // signal that would end the process.
+    QVERIFY(QTest::qWaitFor([&available] { return !available.isEmpty(); }, 10000));
+    available.clear();
+    QVERIFY(QTest::qWaitFor(
+        [&socket, &available] {
+            socket.Send("x");
+            return !available.isEmpty();
+        },
+        10000));
+    char byte = 0;
+    QCOMPARE(socket.Receive(&byte, 1), qint64(-1));
+    QCOMPARE(socket.EndError(), NetError::ConnectionReset);
 }
 
 QTEST_GUILESS_MAIN(TestHttpClient)

@@ -6,7 +6,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <arpa/inet.h>
+#include <functional>
 #include <netinet/in.h>
+#include <utility>
 
 namespace {
 
@@ -19,6 +21,28 @@ QString Text(const TSocketAddress& address) {
     }
     return QString::fromLatin1(text);
 }
+
+// Runs an action just before the event loop hands the application object its first call from another thread (a
+// lookup's answer), then lets the call go on.
+class TBeforeFirstAnswer : public QObject {
+public:
+    explicit TBeforeFirstAnswer(std::function<void()> action)
+        : Action(std::move(action)) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    bool Ran() const { return !Action; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (Action && watched == QCoreApplication::instance() && event->type() == QEvent::MetaCall) {
+            std::exchange(Action, nullptr)();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> Action;
+};
 
 } // namespace
 
@@ -72,6 +96,20 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(done.count(), restart ? 1 : 0);
         QCOMPARE(Text(socket.LookupResult()), restart ? QStringLiteral("10.1.2.3") : QString());
+    }
+
+    void cancelledAnswerDuringTheNextLookupIsDropped() {
+        TAsyncSocket socket;
+        QSignalSpy done(&socket, &TAsyncSocket::OnLookupDone);
+        socket.StartLookup(QStringLiteral("no-such-host.invalid"));
+        socket.CancelLookup();
+        // The next lookup starts just as the cancelled one's answer reaches the event loop, so that the answer
+        // arrives while a lookup runs.
+        TBeforeFirstAnswer hook([&socket] { socket.StartLookup(QStringLiteral("localhost")); });
+        QVERIFY(done.wait(30000));
+        QCOMPARE(done.first().first().value<quint16>(), NetError::None);
+        QCOMPARE(Text(socket.LookupResult()), QStringLiteral("127.0.0.1"));
+        QVERIFY(hook.Ran());
     }
 
     void answerForASocketGoneIsDropped() {
