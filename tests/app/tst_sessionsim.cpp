@@ -12,12 +12,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <sqlite3.h>
 
 namespace {
 
@@ -43,6 +45,15 @@ QStringList MessageIdsAsked(const TSessionFixture& fixture) {
         ids << request.Field(QStringLiteral("last_msg"));
     }
     return ids;
+}
+
+// A statement on the store's database through a connection of its own, as another program would run it.
+bool RunSql(const char* sql) {
+    sqlite3* database = nullptr;
+    const bool done = sqlite3_open(QFile::encodeName(SysReg().DatabasePath()).constData(), &database) == SQLITE_OK &&
+                      sqlite3_exec(database, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(database);
+    return done;
 }
 
 } // namespace
@@ -249,6 +260,27 @@ private Q_SLOTS:
         QVERIFY(entries.DetailsAt(entries.IndexOf(QStringLiteral("alice")))->HasMessages);
         QVERIFY(!entries.DetailsAt(entries.IndexOf(QStringLiteral("Bob")))->HasMessages);
         QVERIFY(Fixture->Form->HasStoredMessages);
+    }
+
+    void messageTheStoreRefusesStaysWithTheService() {
+        const QString id = QString::number(Fixture->Sim.TheWorld().QueueMessage(
+            QStringLiteral("demo"), QStringLiteral("alice"), QStringLiteral("Ahoj")));
+        // The store takes no message, as on a full disk.
+        QVERIFY(RunSql("CREATE TRIGGER refuse BEFORE INSERT ON entries WHEN (SELECT path FROM keys WHERE id = "
+                       "NEW.key_id) LIKE 'SOFTWARE\\Velmor\\Cvrlik\\Messages\\%' BEGIN SELECT RAISE(ABORT, "
+                       "'disk full'); END"));
+        TMainForm& form = *Fixture->Form;
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!MessageIdsAsked(*Fixture).isEmpty() && Fixture->SessionIdle(), NetTimeout);
+        // Not stored, so not confirmed: the service keeps it.
+        QVERIFY(!MessageIdsAsked(*Fixture).contains(id));
+        QVERIFY(StoredNames(MessagesKeyOf(QStringLiteral("alice"))).isEmpty());
+        QVERIFY(TModal::Shown().isEmpty());
+
+        QVERIFY(RunSql("DROP TRIGGER refuse"));
+        form.ConnectSpeedButtonClick(); // the next refresh
+        QTRY_VERIFY_WITH_TIMEOUT(MessageIdsAsked(*Fixture).contains(id) && Fixture->SessionIdle(), NetTimeout);
+        QCOMPARE(StoredNames(MessagesKeyOf(QStringLiteral("alice"))).size(), 1);
     }
 
     void errorPageEmptiesTheList() {
