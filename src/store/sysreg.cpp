@@ -48,16 +48,6 @@ QString Fold(const QString& name) {
     return name.toCaseFolded();
 }
 
-// A key path is one or more non-empty names joined by backslashes, without control characters.
-bool IsValidKeyPath(const QString& path) {
-    if (path.isEmpty() ||
-        std::any_of(path.cbegin(), path.cend(), [](QChar character) { return character.unicode() < 0x20; })) {
-        return false;
-    }
-    const QStringList names = path.split(QLatin1Char('\\'));
-    return std::none_of(names.cbegin(), names.cend(), [](const QString& name) { return name.isEmpty(); });
-}
-
 // Whether a failure says the file is not a store we can read: not a database, damaged, or failing its check. A store
 // that is busy, cannot be read just now (an I/O error, no memory) or may not be opened is none of these.
 bool IsUnreadableFile(int code) {
@@ -178,7 +168,12 @@ struct TSysReg::TPrivate {
     qint64 KeyId = 0; // the open key, 0 when none
     QString KeyPath;
     bool InTransaction = false;
-    bool Written = false; // the open transaction holds writes
+    bool Written = false;  // the open transaction holds writes
+    bool ReadOnly = false; // the open key was opened to read
+    // Between BeginChanges and CommitChanges every sequence runs in one transaction; a failure ends it at once.
+    enum class TChanges { None, Open, Failed };
+    TChanges Changes = TChanges::None;
+    QString ChangesFailure; // why the changes failed
     QString SetAsideNotice;
     QString FailureReason; // why the last open could not reach the store; empty when it could
 
@@ -206,14 +201,21 @@ struct TSysReg::TPrivate {
         Statements.clear();
         if (Db != nullptr) {
             if (InTransaction) {
-                Exec("COMMIT");
+                // Changes begun together are saved together or not at all.
+                Exec(Changes == TChanges::None ? "COMMIT" : "ROLLBACK");
             }
             sqlite3_close_v2(Db);
             Db = nullptr;
         }
         InTransaction = false;
+        Changes = TChanges::None;
+        ForgetKey();
+    }
+
+    void ForgetKey() {
         KeyId = 0;
         KeyPath.clear();
+        ReadOnly = false;
     }
 
     // The folder 0700, the file 0600, before SQLite creates anything with its own wider modes. SQLite gives the
@@ -379,10 +381,19 @@ struct TSysReg::TPrivate {
         return true;
     }
 
-    // Every sequence takes the write lock at its start, waiting for another process's write to end. A sequence
-    // begun as a reader could not take it later without failing at once, whatever the wait.
-    bool Begin() {
-        const int code = Exec("BEGIN IMMEDIATE");
+    // A sequence that may write takes the write lock at its start, waiting for another process's write to end: one
+    // begun as a reader could not take it later without failing at once, whatever the wait. A sequence that only
+    // reads takes no lock; in WAL mode it reads the last commit, also while another process writes. Inside changes
+    // begun together, every sequence is part of their one transaction.
+    bool Begin(bool toWrite) {
+        if (Changes == TChanges::Open) {
+            return true;
+        }
+        if (Changes == TChanges::Failed) {
+            FailureReason = ChangesFailure;
+            return false;
+        }
+        const int code = Exec(toWrite ? "BEGIN IMMEDIATE" : "BEGIN");
         if (code != SQLITE_OK) {
             FailureReason = Reason(code);
             return false;
@@ -392,7 +403,19 @@ struct TSysReg::TPrivate {
         return true;
     }
 
-    // Ends the transaction without keeping anything of it, and closes the key.
+    // Ends a sequence that found nothing to work on (its key is missing). Inside changes begun together, these go
+    // on.
+    void DropSequence() {
+        ResetStatements();
+        ForgetKey();
+        if (Changes == TChanges::None && InTransaction) {
+            Exec("ROLLBACK");
+            InTransaction = false;
+            Written = false;
+        }
+    }
+
+    // Ends the transaction without keeping anything of it, and closes the key. Changes begun together fail whole.
     void Rollback() {
         ResetStatements();
         if (InTransaction) {
@@ -400,16 +423,20 @@ struct TSysReg::TPrivate {
         }
         InTransaction = false;
         Written = false;
-        KeyId = 0;
-        KeyPath.clear();
+        ForgetKey();
+        if (Changes == TChanges::Open) {
+            Changes = TChanges::Failed;
+            ChangesFailure =
+                FailureReason.isEmpty() ? QStringLiteral("databáze s nastavením ohlásila chybu") : FailureReason;
+        }
     }
 
     // A failure of the store inside a sequence ends the sequence at once: nothing of it is kept, so no later close
     // can commit half of it, and the write lock is free while the failure is being reported. What the caller still
     // tries in the sequence (after a read failure it let pass) fails with the same reason.
     [[noreturn]] void FailSequence(int code, const QString& text) {
-        Rollback();
         FailureReason = Reason(code);
+        Rollback();
         Fail(text);
     }
 
@@ -429,6 +456,30 @@ struct TSysReg::TPrivate {
         if (KeyId == 0) {
             Fail(ValueFailure(name, action, NoKeyReason()));
         }
+    }
+
+    void RequireWritableKey(const QString& name, TAction action) const {
+        RequireOpenKey(name, action);
+        if (ReadOnly) {
+            Fail(ValueFailure(name, action, QStringLiteral("klíč je otevřen jen ke čtení")));
+        }
+    }
+
+    // Ends an open begun with Begin(): the key found (id), or a failure of the store (code), or a missing key.
+    bool Settle(const QString& path, int code, qint64 id, bool readOnly) {
+        if (code != SQLITE_OK) {
+            FailureReason = Reason(code);
+            Rollback();
+            return false;
+        }
+        if (id == 0) {
+            DropSequence();
+            return false;
+        }
+        KeyId = id;
+        KeyPath = path;
+        ReadOnly = readOnly;
+        return true;
     }
 
     // The key's id in `id`, 0 when there is no such key; SQLITE_OK, or the code of the failure.
@@ -486,7 +537,7 @@ struct TSysReg::TPrivate {
 
     template <typename Bind>
     void Write(const QString& name, TValueType type, Bind bindData) {
-        RequireOpenKey(name, TAction::Write);
+        RequireWritableKey(name, TAction::Write);
         int code;
         {
             TUse update = Statement("UPDATE entries SET type = ?3, data = ?4 WHERE key_id = ?1 AND folded = ?2");
@@ -535,7 +586,7 @@ QString TSysReg::DatabasePath() const {
 bool TSysReg::OpenKey(const QString& path, bool create) {
     CloseKey();
     d->FailureReason.clear();
-    if (!IsValidKeyPath(path) || !d->EnsureOpen() || !d->Begin()) {
+    if (!IsValidKeyPath(path) || !d->EnsureOpen() || !d->Begin(true)) {
         return false;
     }
     qint64 id = 0;
@@ -543,25 +594,37 @@ bool TSysReg::OpenKey(const QString& path, bool create) {
     if (code == SQLITE_OK && id == 0 && create) {
         code = d->CreateKey(path, id);
     }
-    if (code != SQLITE_OK || id == 0) {
-        if (code != SQLITE_OK) {
-            d->FailureReason = Reason(code);
-        }
-        d->Rollback();
+    return d->Settle(path, code, id, false);
+}
+
+bool TSysReg::OpenKeyToRead(const QString& path, bool create) {
+    CloseKey();
+    d->FailureReason.clear();
+    if (!IsValidKeyPath(path) || !d->EnsureOpen() || !d->Begin(false)) {
         return false;
     }
-    d->KeyId = id;
-    d->KeyPath = path;
-    return true;
+    qint64 id = 0;
+    const int code = d->FindKey(path, id);
+    if (code == SQLITE_OK && id == 0 && create) {
+        d->DropSequence();
+        if (!OpenKey(path, true)) {
+            return false;
+        }
+        d->ReadOnly = true;
+        return true;
+    }
+    return d->Settle(path, code, id, true);
 }
 
 void TSysReg::CloseKey() {
-    d->KeyId = 0;
-    d->KeyPath.clear();
+    d->ForgetKey();
     if (!d->InTransaction) {
         return;
     }
     d->ResetStatements();
+    if (d->Changes == TPrivate::TChanges::Open) {
+        return; // saved with the rest by CommitChanges
+    }
     const int code = d->Exec("COMMIT");
     if (code == SQLITE_OK) {
         d->InTransaction = false;
@@ -632,7 +695,7 @@ TSysReg::TValueType TSysReg::GetDataType(const QString& name) {
 }
 
 bool TSysReg::DeleteValue(const QString& name) {
-    d->RequireOpenKey(name, TAction::Delete);
+    d->RequireWritableKey(name, TAction::Delete);
     int code;
     {
         TUse remove = d->Statement("DELETE FROM entries WHERE key_id = ?1 AND folded = ?2");
@@ -672,7 +735,7 @@ QStringList TSysReg::GetValueNames() {
 bool TSysReg::DeleteKey(const QString& path) {
     CloseKey();
     d->FailureReason.clear();
-    if (!IsValidKeyPath(path) || !d->EnsureOpen() || !d->Begin()) {
+    if (!IsValidKeyPath(path) || !d->EnsureOpen() || !d->Begin(true)) {
         return false;
     }
     int code;
@@ -683,19 +746,63 @@ bool TSysReg::DeleteKey(const QString& path) {
         remove->Bind(1, Utf8(Fold(path)));
         code = remove->Step();
     }
-    const bool removed = code == SQLITE_DONE && sqlite3_changes(d->Db) > 0;
-    if (removed) {
-        code = d->Exec("COMMIT");
+    if (code != SQLITE_DONE) {
+        d->Settle(path, code, 0, false);
+        return false;
     }
-    if (!removed || code != SQLITE_OK) {
-        if (code != SQLITE_DONE && code != SQLITE_OK) {
-            d->FailureReason = Reason(code);
-        }
-        d->Rollback();
+    if (sqlite3_changes(d->Db) == 0) {
+        d->DropSequence(); // no such key
+        return false;
+    }
+    if (d->Changes == TPrivate::TChanges::Open) {
+        return true; // saved with the rest by CommitChanges
+    }
+    code = d->Exec("COMMIT");
+    if (code != SQLITE_OK) {
+        d->Settle(path, code, 0, false);
         return false;
     }
     d->InTransaction = false;
     return true;
+}
+
+bool TSysReg::BeginChanges() {
+    CloseKey();
+    d->FailureReason.clear();
+    if (d->Changes != TPrivate::TChanges::None || !d->EnsureOpen() || !d->Begin(true)) {
+        return false;
+    }
+    d->Changes = TPrivate::TChanges::Open;
+    return true;
+}
+
+void TSysReg::CommitChanges() {
+    d->ForgetKey();
+    const TPrivate::TChanges changes = std::exchange(d->Changes, TPrivate::TChanges::None);
+    if (changes == TPrivate::TChanges::Failed) {
+        Fail(QStringLiteral("Změny nastavení nelze uložit: %1.").arg(d->ChangesFailure));
+    }
+    if (changes == TPrivate::TChanges::None || !d->InTransaction) {
+        return;
+    }
+    d->ResetStatements();
+    const int code = d->Exec("COMMIT");
+    if (code == SQLITE_OK) {
+        d->InTransaction = false;
+        d->Written = false;
+        return;
+    }
+    d->Rollback();
+    Fail(QStringLiteral("Změny nastavení nelze uložit: %1.").arg(Reason(code)));
+}
+
+bool TSysReg::IsValidKeyPath(const QString& path) {
+    if (path.isEmpty() ||
+        std::any_of(path.cbegin(), path.cend(), [](QChar character) { return character.unicode() < 0x20; })) {
+        return false;
+    }
+    const QStringList names = path.split(QLatin1Char('\\'));
+    return std::none_of(names.cbegin(), names.cend(), [](const QString& name) { return name.isEmpty(); });
 }
 
 QStringList TSysReg::GetKeyPaths() {

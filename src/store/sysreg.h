@@ -19,8 +19,9 @@ public:
 //
 // Use is always one sequence: close, open the key needed, work, close. Opening begins a transaction and closing
 // commits it, so each sequence is atomic and durable. One key is open at a time. Another process (the store tool)
-// may use the file meanwhile: an open waits for its write to end. A failure of the store inside a sequence rolls
-// the whole sequence back at once and closes the key.
+// may use the file meanwhile: an open for writing waits for its write to end, an open for reading never does (it
+// reads the store as it was when its sequence began). A failure of the store inside a sequence rolls the whole
+// sequence back at once and closes the key.
 class TSysReg {
 public:
     enum TValueType { NoValue = 0, StringValue = 1, IntegerValue = 4 };
@@ -40,6 +41,10 @@ public:
     // exist (and is not to be created), the path is not a valid key path, or the store cannot be opened or locked
     // in time (FailureReason() then says why); the reads and writes that follow then fail.
     bool OpenKey(const QString& path, bool create);
+    // Opens the key to read it: no write lock is taken, so another process's write never holds this up. Only a key
+    // that is missing and to be created makes the open take the write lock, for its creation. Writes and deletes in
+    // such a sequence throw. False as OpenKey.
+    bool OpenKeyToRead(const QString& path, bool create = false);
     // Commits and closes the open key, if any. Throws ESysRegError when the commit of written values fails.
     void CloseKey();
     bool HasOpenKey() const;
@@ -64,8 +69,20 @@ public:
     // Removes the key with its values and every key below it. Closes the open key first. False when there is no
     // such key, or when the store failed (FailureReason() then says why).
     bool DeleteKey(const QString& path);
-    // Every key path of the store in creation order (for the store tool). Closes the open key first.
+    // Makes every sequence until CommitChanges() one transaction, saved whole or not at all: a failure on the way
+    // drops everything since BeginChanges() (what the caller then still tries fails, and so does the commit), as
+    // does the end of the process before the commit. Takes the write lock at once, waiting for another process's
+    // write as an open does. False when the store cannot be reached (FailureReason() says why).
+    bool BeginChanges();
+    // Saves what the sequences since BeginChanges() wrote. Throws ESysRegError when nothing of it could be saved.
+    void CommitChanges();
+
+    // Every key path of the store in creation order (for the store tool). Closes the open key first. Takes no
+    // write lock.
     QStringList GetKeyPaths();
+
+    // Whether the text can name a key: one or more non-empty names joined by backslashes, no control characters.
+    static bool IsValidKeyPath(const QString& path);
 
     // Why the last OpenKey or DeleteKey could not reach the store (locked by another process after the wait, an
     // I/O error, no memory, ...), or why the store ended the open sequence, in Czech; empty when it could, also

@@ -27,11 +27,15 @@ class TestStoreTool : public QObject {
 
     QTemporaryDir Home;
 
-    TRun Tool(const QStringList& arguments, const QByteArray& input = {}) {
+    // The output goes to the file when one is named.
+    TRun Tool(const QStringList& arguments, const QByteArray& input = {}, const QString& output = {}) {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Home.path());
         process.setProcessEnvironment(environment);
+        if (!output.isEmpty()) {
+            process.setStandardOutputFile(output);
+        }
         process.start(QStringLiteral(CVRLIK_STORE_BINARY), arguments);
         process.write(input);
         process.closeWriteChannel();
@@ -148,6 +152,8 @@ private Q_SLOTS:
         QTest::newRow("bad dword") << QStringLiteral("[K]\n\"a\"=dword:xyz\n");
         QTest::newRow("odd hex") << QStringLiteral("[K]\n\"a\"=hex(1):41,00,00\n");
         QTest::newRow("unknown escape") << QStringLiteral("[K]\n\"a\\q\"=\"b\"\n");
+        QTest::newRow("a key path with an empty name, after a good key")
+            << QStringLiteral("[K]\n\"a\"=\"b\"\n[K\\\\L]\n\"c\"=\"d\"\n");
     }
     void malformedImportChangesNothing() {
         QFETCH(QString, text);
@@ -159,6 +165,26 @@ private Q_SLOTS:
         QCOMPARE(run.ExitCode, 1);
         QVERIFY(run.Err.contains(QStringLiteral("řádek ")));
         QCOMPARE(Tool({QStringLiteral("get"), Key, QStringLiteral("Before")}).ExitCode, 1);
+    }
+
+    // The store refuses a write in the file's second key: the first key's values are not kept either.
+    void importRefusedByTheStoreChangesNothing() {
+        QCOMPARE(Tool({"set", Key, "Before", "--int", "1"}).ExitCode, 0);
+        sqlite3* db = nullptr;
+        const QString path = StoreFolder(Home.path()) + QStringLiteral("/registry.db");
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db,
+                              "CREATE TRIGGER refuse BEFORE INSERT ON entries WHEN NEW.name = 'refused' "
+                              "BEGIN SELECT RAISE(ABORT, 'no'); END",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(db);
+        const QString text =
+            QStringLiteral("[%1]\n\"First\"=dword:00000002\n\"Before\"=-\n[K]\n\"refused\"=\"x\"\n").arg(Key);
+        const TRun run = Tool({QStringLiteral("import"), QStringLiteral("-")}, text.toUtf8());
+        QCOMPARE(run.ExitCode, 1);
+        QVERIFY2(run.Err.contains(QStringLiteral("Nic nebylo importováno")), qPrintable(run.Err));
+        QCOMPARE(Tool({QStringLiteral("list"), Key}).Out, QStringLiteral("Before\tinteger\t1\n"));
     }
 
     void importUnderstandsRemovalsAndContinuedHex() {
@@ -175,6 +201,23 @@ private Q_SLOTS:
         QVERIFY(run.Err.isEmpty());
         QVERIFY(run.Out.contains(QStringLiteral("cvrlik-store export [SOUBOR]")));
         QVERIFY(run.Out.endsWith(QLatin1Char('\n')));
+    }
+
+    void outputThatCannotBeWrittenFails_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("export") << QStringList{"export"};
+        QTest::newRow("a value") << QStringList{"get", Key, "LoginName"};
+        QTest::newRow("the usage") << QStringList{"--help"};
+    }
+    void outputThatCannotBeWrittenFails() {
+        QFETCH(QStringList, arguments);
+        if (!QFile::exists(QStringLiteral("/dev/full"))) {
+            QSKIP("no /dev/full here");
+        }
+        QCOMPARE(Tool({"set", Key, "LoginName", "--string", "demo"}).ExitCode, 0);
+        const TRun run = Tool(arguments, {}, QStringLiteral("/dev/full"));
+        QCOMPARE(run.ExitCode, 1);
+        QVERIFY2(run.Err.contains(QStringLiteral("výstup nelze zapsat")), qPrintable(run.Err));
     }
 
     void exportIsPrivate_data() {
@@ -203,13 +246,19 @@ private Q_SLOTS:
 
     void passwordIsStoredScrambled_data() {
         QTest::addColumn<QString>("password");
-        QTest::newRow("plain letters") << QStringLiteral("demo");
-        QTest::newRow("Czech letters") << QStringLiteral("žluťoučký kůň");
-        QTest::newRow("empty") << QString();
+        QTest::addColumn<QByteArray>("input"); // the password on the standard input, not on the command line
+        QTest::newRow("plain letters") << QStringLiteral("demo") << QByteArray();
+        QTest::newRow("Czech letters") << QStringLiteral("žluťoučký kůň") << QByteArray();
+        QTest::newRow("empty") << QString() << QByteArray();
+        QTest::newRow("from the standard input, its first line")
+            << QStringLiteral("žluťoučký kůň") << QByteArray("žluťoučký kůň\r\ndruhý řádek\n");
     }
     void passwordIsStoredScrambled() {
         QFETCH(QString, password);
-        QCOMPARE(Tool({"set", Key, "LoginPassword", "--password", password}).ExitCode, 0);
+        QFETCH(QByteArray, input);
+        const QStringList arguments = input.isEmpty() ? QStringList{"set", Key, "LoginPassword", "--password", password}
+                                                      : QStringList{"set", Key, "LoginPassword", "--password-stdin"};
+        QCOMPARE(Tool(arguments, input).ExitCode, 0);
         TSysReg store(StoreFolder(Home.path()));
         QVERIFY(store.OpenKey(Key, false));
         const QString stored = store.ReadString(QStringLiteral("LoginPassword"));

@@ -269,6 +269,13 @@ private Q_SLOTS:
 
         TSysReg other(Store->Folder());
         QVERIFY(other.OpenKey(Key, true)); // holds the write lock until closed
+        other.WriteInteger(QStringLiteral("Uncommitted"), 1);
+        // Reading waits for nobody; it sees what was committed, and writes nothing.
+        QVERIFY(Store->OpenKeyToRead(Key));
+        QCOMPARE(Store->ReadInteger(QStringLiteral("Before")), 1);
+        QCOMPARE(Store->GetValueNames(), QStringList{QStringLiteral("Before")});
+        QVERIFY_THROWS_EXCEPTION(ESysRegError, Store->WriteInteger(QStringLiteral("During"), 1));
+        Store->CloseKey();
         QVERIFY(!Store->OpenKey(Key, true));
         QVERIFY_THROWS_EXCEPTION(ESysRegError, Store->WriteInteger(QStringLiteral("During"), 1));
         QVERIFY_THROWS_EXCEPTION(ESysRegError, Store->ReadInteger(QStringLiteral("Before")));

@@ -1,16 +1,17 @@
-// The test-run knobs in the store: off unless the hidden key says otherwise, and never written by reading them.
+// The test-run knobs: off unless the test run's environment says otherwise.
+#include "store/clocktimer.h"
 #include "store/datafolder.h"
-#include "store/sysreg.h"
 #include "store/testing.h"
 
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
-#include <variant>
+#include <memory>
+#include <optional>
+#include <vector>
 
-using TDivisorValue = std::variant<std::monostate, qint32, QString>;
-Q_DECLARE_METATYPE(TDivisorValue)
+Q_DECLARE_METATYPE(std::optional<QString>)
 
 class TestTesting : public QObject {
     Q_OBJECT
@@ -22,40 +23,30 @@ private Q_SLOTS:
     }
 
     void loadsOnlyAValidDivisor_data() {
-        QTest::addColumn<TDivisorValue>("stored");
+        QTest::addColumn<std::optional<QString>>("variable");
         QTest::addColumn<bool>("active");
         QTest::addColumn<int>("divisor");
-        QTest::newRow("no key: a normal run") << TDivisorValue{} << false << 1;
-        QTest::newRow("twenty times faster") << TDivisorValue{qint32(20)} << true << 20;
-        QTest::newRow("one: a test run at the normal pace") << TDivisorValue{qint32(1)} << true << 1;
-        QTest::newRow("the largest") << TDivisorValue{qint32(1000)} << true << 1000;
-        QTest::newRow("zero") << TDivisorValue{qint32(0)} << false << 1;
-        QTest::newRow("negative") << TDivisorValue{qint32(-5)} << false << 1;
-        QTest::newRow("above the largest") << TDivisorValue{qint32(1001)} << false << 1;
-        QTest::newRow("text, not a number") << TDivisorValue{u"20"_qs} << false << 1;
+        QTest::newRow("not set: a normal run") << std::optional<QString>{} << false << 1;
+        QTest::newRow("twenty times faster") << std::optional<QString>{u"20"_qs} << true << 20;
+        QTest::newRow("one: a test run at the normal pace") << std::optional<QString>{u"1"_qs} << true << 1;
+        QTest::newRow("the largest") << std::optional<QString>{u"1000"_qs} << true << 1000;
+        QTest::newRow("zero") << std::optional<QString>{u"0"_qs} << false << 1;
+        QTest::newRow("negative") << std::optional<QString>{u"-5"_qs} << false << 1;
+        QTest::newRow("above the largest") << std::optional<QString>{u"1001"_qs} << false << 1;
+        QTest::newRow("not a number") << std::optional<QString>{u"20x"_qs} << false << 1;
+        QTest::newRow("empty") << std::optional<QString>{QString()} << false << 1;
     }
     void loadsOnlyAValidDivisor() {
-        QFETCH(TDivisorValue, stored);
+        QFETCH(std::optional<QString>, variable);
         QFETCH(bool, active);
         QFETCH(int, divisor);
-        QTemporaryDir folder;
-        TSysReg store(folder.path());
-        if (!std::holds_alternative<std::monostate>(stored)) {
-            store.OpenKey(TestingKey, true);
-            if (const auto* number = std::get_if<qint32>(&stored)) {
-                store.WriteInteger(u"TimeDivisor"_qs, *number);
-            } else {
-                store.WriteString(u"TimeDivisor"_qs, std::get<QString>(stored));
-            }
-            store.CloseKey();
+        QProcessEnvironment environment;
+        if (variable) {
+            environment.insert(TimeDivisorVariable, *variable);
         }
-        LoadTesting(store);
+        LoadTesting(environment);
         QCOMPARE(Testing().Active, active);
         QCOMPARE(Testing().TimeDivisor, divisor);
-        // Reading never leaves the key behind in a user's store.
-        const bool keyExists = store.OpenKey(TestingKey, false);
-        store.CloseKey();
-        QCOMPARE(keyExists, !std::holds_alternative<std::monostate>(stored));
     }
 
     void squeezesIntervals_data() {
@@ -74,6 +65,43 @@ private Q_SLOTS:
         QFETCH(int, squeezed);
         SetTesting({true, divisor});
         QCOMPARE(Squeezed(ms), squeezed);
+    }
+
+    // Deadlines on the program's clock: a timer fires when its time has come, never before, in the order of the
+    // times.
+    void clockTimersFireWhenDue_data() {
+        QTest::addColumn<QList<qint64>>("armedAhead"); // one timer per entry; a negative one re-arms itself by as much
+        QTest::addColumn<qint64>("step");
+        QTest::addColumn<QList<int>>("fired"); // the timers' indexes, in the order they fired
+        QTest::newRow("not a millisecond early") << QList<qint64>{8400} << qint64(8399) << QList<int>{};
+        QTest::newRow("at its time") << QList<qint64>{8400} << qint64(8400) << QList<int>{0};
+        QTest::newRow("in the order they are due")
+            << QList<qint64>{900, 300, 600} << qint64(1000) << QList<int>{1, 2, 0};
+        QTest::newRow("one re-armed by its own handler") << QList<qint64>{-200} << qint64(650) << QList<int>{0, 0, 0};
+    }
+    void clockTimersFireWhenDue() {
+        QFETCH(QList<qint64>, armedAhead);
+        QFETCH(qint64, step);
+        QFETCH(QList<int>, fired);
+        SetSteppedClock(true);
+        std::vector<std::unique_ptr<TClockTimer>> timers;
+        QList<int> order;
+        for (qsizetype index = 0; index < armedAhead.size(); ++index) {
+            auto& timer = timers.emplace_back(std::make_unique<TClockTimer>());
+            const qint64 ahead = armedAhead.at(index);
+            QObject::connect(timer.get(), &TClockTimer::timeout, timer.get(), [&order, &timer, index, ahead] {
+                order << int(index);
+                if (ahead < 0) {
+                    timer->StartAt(timer->Due() - ahead);
+                }
+            });
+            timer->StartIn(qAbs(ahead));
+        }
+        const qint64 before = ClockNow();
+        StepClock(step);
+        SetSteppedClock(false);
+        QCOMPARE(order, fired);
+        QVERIFY(ClockNow() >= before + step);
     }
 
     void recordsOneLinePerEventOnlyInATestRun_data() {

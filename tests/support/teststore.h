@@ -3,15 +3,16 @@
 // What the window tests share: a real store in a temporary folder, installed as the process-wide one, with the
 // settings and the test seams back at their start; and plain reads and writes of that store.
 
+#include "seamrecorder.h"
 #include "store/settings.h"
 #include "store/sysreg.h"
-#include "widgets/desktop.h"
-#include "widgets/modal.h"
 
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <sqlite3.h>
 #include <variant>
 
 class TTestStore {
@@ -21,7 +22,7 @@ public:
         InstallSysReg(&Registry);
         Settings = TSettings{};
         TModal::Clear();
-        TDesktop::ClearCalls();
+        ClearSeamRecord();
     }
     ~TTestStore() { InstallSysReg(nullptr); }
     TTestStore(const TTestStore&) = delete;
@@ -79,3 +80,25 @@ inline TStoredValue StoredValue(const QString& key, const QString& name) {
     store.CloseKey();
     return value;
 }
+
+// Another process holding the store in exclusive locking mode, as a database tool can: while it lives, the store can
+// be neither written nor read (a plain write lock does not keep anyone from reading). It gets that hold only while
+// no other connection has the file open, so what a test wants in the store beforehand goes in through a store
+// object of its own, gone before.
+class TExclusiveHolder {
+public:
+    explicit TExclusiveHolder(const QString& databasePath) {
+        Held =
+            sqlite3_open(QFile::encodeName(databasePath).constData(), &Db) == SQLITE_OK &&
+            sqlite3_exec(Db, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~TExclusiveHolder() { sqlite3_close(Db); }
+    TExclusiveHolder(const TExclusiveHolder&) = delete;
+    TExclusiveHolder& operator=(const TExclusiveHolder&) = delete;
+
+    bool IsHeld() const { return Held; }
+
+private:
+    sqlite3* Db = nullptr;
+    bool Held = false;
+};
