@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -24,17 +25,26 @@ const char* const Usage = "použití: cvrlik-store keys\n"
                           "         cvrlik-store set KLÍČ NÁZEV --string TEXT\n"
                           "         cvrlik-store set KLÍČ NÁZEV --int N\n"
                           "         cvrlik-store set KLÍČ NÁZEV --password TEXT\n"
+                          "         cvrlik-store set KLÍČ NÁZEV --password-stdin\n"
                           "         cvrlik-store delete KLÍČ [NÁZEV]\n"
                           "         cvrlik-store export [SOUBOR]\n"
                           "         cvrlik-store import SOUBOR\n"
                           "         cvrlik-store --help\n"
                           "KLÍČ je celá cesta ke klíči, například 'SOFTWARE\\Velmor\\Cvrlik\\Nick List'.\n"
                           "--password uloží TEXT zamaskovaný, jak program ukládá hesla.\n"
+                          "--password-stdin uloží stejně heslo z prvního řádku standardního vstupu: na rozdíl\n"
+                          "od --password ho neuvidí ostatní v seznamu procesů a nezůstane v historii příkazů.\n"
                           "Export obsahuje zamaskovaná hesla a soubor dostane práva 0600.\n";
+
+// The first failure to write the standard output (errno's number); 0 while everything went out.
+int OutputError = 0;
 
 void Print(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) != size_t(bytes.size()) && stream == stdout &&
+        OutputError == 0) {
+        OutputError = errno != 0 ? errno : EIO;
+    }
 }
 
 int Fail(const QString& message, int code = Failure) {
@@ -48,8 +58,9 @@ int MisuseOf(const QString& message) {
     return Misuse;
 }
 
+// To read: another process's write never holds the tool up.
 bool OpenExisting(TSysReg& store, const QString& key) {
-    return store.OpenKey(key, false);
+    return store.OpenKeyToRead(key);
 }
 
 // After a failed open of the key: a store that could not be reached says why, a missing key says so.
@@ -101,11 +112,41 @@ int Get(TSysReg& store, const QString& key, const QString& name) {
     return Success;
 }
 
+// The first line of the standard input without its line end; nothing when not even an empty line came.
+std::optional<QString> FirstInputLine() {
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QByteArray line = input.readLine();
+    if (line.isEmpty()) {
+        return std::nullopt;
+    }
+    if (line.endsWith('\n')) {
+        line.chop(1);
+    }
+    if (line.endsWith('\r')) {
+        line.chop(1);
+    }
+    return QString::fromUtf8(line);
+}
+
 int Set(TSysReg& store, const QStringList& args) {
     const QString& key = args.at(0);
     const QString& name = args.at(1);
     const QString& kind = args.at(2);
-    const QString& data = args.at(3);
+    const bool fromInput = kind == QLatin1String("--password-stdin");
+    if (args.size() != (fromInput ? 3 : 4)) {
+        return MisuseOf(QStringLiteral("set potřebuje --string TEXT, --int N, --password TEXT nebo --password-stdin"));
+    }
+    QString data = fromInput ? QString() : args.at(3);
+    if (fromInput) {
+        const std::optional<QString> line = FirstInputLine();
+        if (!line) {
+            return Fail(QStringLiteral("heslo nelze přečíst ze standardního vstupu"));
+        }
+        data = *line;
+    }
     qint32 number = 0;
     if (kind == QLatin1String("--int")) {
         bool ok = false;
@@ -114,15 +155,15 @@ int Set(TSysReg& store, const QStringList& args) {
             return MisuseOf(QStringLiteral("%1 není 32bitové číslo").arg(data));
         }
         number = qint32(quint32(parsed));
-    } else if (kind != QLatin1String("--string") && kind != QLatin1String("--password")) {
-        return MisuseOf(QStringLiteral("set potřebuje --string TEXT, --int N nebo --password TEXT"));
+    } else if (kind != QLatin1String("--string") && kind != QLatin1String("--password") && !fromInput) {
+        return MisuseOf(QStringLiteral("set potřebuje --string TEXT, --int N, --password TEXT nebo --password-stdin"));
     }
     if (!store.OpenKey(key, true)) {
         return KeyFailure(store, key);
     }
     if (kind == QLatin1String("--int")) {
         store.WriteInteger(name, number);
-    } else if (kind == QLatin1String("--password")) {
+    } else if (kind == QLatin1String("--password") || fromInput) {
         store.WriteString(name, ScrambleText(data)); // in the form the program keeps its passwords
     } else {
         store.WriteString(name, data);
@@ -136,7 +177,7 @@ int Delete(TSysReg& store, const QStringList& args) {
     if (args.size() == 1) {
         return store.DeleteKey(key) ? Success : KeyFailure(store, key);
     }
-    if (!OpenExisting(store, key)) {
+    if (!store.OpenKey(key, false)) {
         return KeyFailure(store, key);
     }
     const bool deleted = store.DeleteValue(args.at(1));
@@ -152,8 +193,11 @@ bool WritePrivateFile(const QString& path, const QByteArray& data, QString& erro
         error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
+    // A device or a pipe given as the file (/dev/stdout) keeps its mode: it is not ours to change.
+    struct stat status {};
+    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
     QFile file;
-    if (::fchmod(fd, 0600) != 0 || !file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+    if ((regular && ::fchmod(fd, 0600) != 0) || !file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
         error = QString::fromLocal8Bit(std::strerror(errno));
         ::close(fd);
         return false;
@@ -189,7 +233,11 @@ int Import(TSysReg& store, const QString& path) {
     if (!parsed.Error.isEmpty()) {
         return Fail(QStringLiteral("%1: %2; nic nebylo importováno").arg(path, parsed.Error));
     }
-    ImportRegFile(store, parsed);
+    try {
+        ImportRegFile(store, parsed);
+    } catch (const ESysRegError& error) {
+        return Fail(QStringLiteral("%1 Nic nebylo importováno.").arg(QString::fromUtf8(error.what())));
+    }
     return Success;
 }
 
@@ -201,7 +249,7 @@ int Run(TSysReg& store, const QStringList& args) {
     const QStringList rest = args.mid(1);
     auto needs = [&rest](qsizetype least, qsizetype most) { return rest.size() >= least && rest.size() <= most; };
     if ((command == QLatin1String("--help") || command == QLatin1String("-h")) && needs(0, 0)) {
-        std::fputs(Usage, stdout);
+        Print(stdout, QString::fromUtf8(Usage));
         return Success;
     }
     if (command == QLatin1String("keys") && needs(0, 0)) {
@@ -213,7 +261,7 @@ int Run(TSysReg& store, const QStringList& args) {
     if (command == QLatin1String("get") && needs(2, 2)) {
         return Get(store, rest.at(0), rest.at(1));
     }
-    if (command == QLatin1String("set") && needs(4, 4)) {
+    if (command == QLatin1String("set") && needs(3, 4)) {
         return Set(store, rest);
     }
     if (command == QLatin1String("delete") && needs(1, 2)) {
@@ -228,13 +276,29 @@ int Run(TSysReg& store, const QStringList& args) {
     return MisuseOf(QStringLiteral("neznámý příkaz nebo špatné argumenty: %1").arg(args.join(QLatin1Char(' '))));
 }
 
+// What the standard output could not take (a full disk, a closed pipe) fails the run: a listing or an export cut
+// short must not pass for a whole one.
+int CheckOutput(int code) {
+    if (std::fflush(stdout) != 0 && OutputError == 0) {
+        OutputError = errno != 0 ? errno : EIO;
+    }
+    if (OutputError == 0 && std::ferror(stdout)) {
+        OutputError = EIO;
+    }
+    if (OutputError != 0) {
+        return Fail(QStringLiteral("standardní výstup nelze zapsat (%1)")
+                        .arg(QString::fromLocal8Bit(std::strerror(OutputError))));
+    }
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     TSysReg store;
     try {
-        const int code = Run(store, QCoreApplication::arguments().mid(1));
+        const int code = CheckOutput(Run(store, QCoreApplication::arguments().mid(1)));
         store.CloseKey();
         const QString setAside = store.TakeSetAsideNotice();
         if (!setAside.isEmpty()) {

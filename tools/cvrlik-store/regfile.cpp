@@ -200,6 +200,13 @@ QStringList LogicalLines(const QString& text, QList<int>& lineNumbers) {
     return lines;
 }
 
+// A file refused whole: no key of it, and the line that was wrong.
+TRegFile Refused(int lineNumber, const QString& what) {
+    TRegFile file;
+    file.Error = QStringLiteral("řádek %1: %2").arg(lineNumber).arg(what);
+    return file;
+}
+
 // After a failed open or removal of a key: throws when the store itself failed (busy, an I/O error), so a missing
 // key is never confused with a store that could not be read.
 void RequireReachable(TSysReg& store, const QString& path) {
@@ -215,7 +222,7 @@ QString ExportRegFile(TSysReg& store) {
     TRegFile file;
     for (const QString& path : store.GetKeyPaths()) {
         file.Keys.append({path, false, {}});
-        if (!store.OpenKey(path, false)) {
+        if (!store.OpenKeyToRead(path)) {
             RequireReachable(store, path);
             continue; // removed meanwhile by another process
         }
@@ -257,17 +264,22 @@ TRegFile ParseRegFile(const QString& text) {
             if (key.Path.startsWith(RootPrefix, Qt::CaseInsensitive)) {
                 key.Path.remove(0, RootPrefix.size());
             }
+            // Checked before anything is written, so a bad path in the middle of a file never leaves half of it
+            // imported.
+            if (!TSysReg::IsValidKeyPath(key.Path)) {
+                return Refused(lineNumbers.at(i),
+                               QStringLiteral("„%1“ není cesta ke klíči (prázdné jméno mezi zpětnými lomítky nebo "
+                                              "řídicí znak)")
+                                   .arg(key.Path));
+            }
             file.Keys << key;
             continue;
         }
         TRegValue value;
         if (file.Keys.isEmpty() || file.Keys.back().Delete || !ReadValue(line, value)) {
-            file.Error = QStringLiteral("řádek %1: %2")
-                             .arg(lineNumbers.at(i))
-                             .arg(file.Keys.isEmpty() ? QStringLiteral("hodnota před prvním řádkem [KLÍČ]")
-                                                      : QStringLiteral("řádek hodnoty, kterému nástroj nerozumí"));
-            file.Keys.clear();
-            return file;
+            return Refused(lineNumbers.at(i), file.Keys.isEmpty()
+                                                  ? QStringLiteral("hodnota před prvním řádkem [KLÍČ]")
+                                                  : QStringLiteral("řádek hodnoty, kterému nástroj nerozumí"));
         }
         file.Keys.back().Values << value;
     }
@@ -275,6 +287,9 @@ TRegFile ParseRegFile(const QString& text) {
 }
 
 void ImportRegFile(TSysReg& store, const TRegFile& file) {
+    if (!store.BeginChanges()) {
+        throw ESysRegError(QStringLiteral("Nastavení nelze změnit: %1.").arg(store.FailureReason()).toStdString());
+    }
     for (const TRegKey& key : file.Keys) {
         if (key.Delete) {
             if (!store.DeleteKey(key.Path)) {
@@ -301,6 +316,7 @@ void ImportRegFile(TSysReg& store, const TRegFile& file) {
         }
         store.CloseKey();
     }
+    store.CommitChanges();
 }
 
 QString EscapeForListing(const QString& text) {

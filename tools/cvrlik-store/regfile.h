@@ -41,8 +41,8 @@ QString ExportRegFile(TSysReg& store);
 // The text of the keys and values, as the export writes it; reading it back gives the same keys and values.
 QString FormatRegFile(const TRegFile& file);
 TRegFile ParseRegFile(const QString& text);
-// Writes a parsed file into the store, one transaction per key. Throws ESysRegError when a write fails or the
-// store cannot be reached.
+// Writes a parsed file into the store in one transaction: all of it, or nothing of it. Throws ESysRegError when a
+// write fails or the store cannot be reached.
 void ImportRegFile(TSysReg& store, const TRegFile& file);
 
 // A value in the escaped one-line form the tool lists: \\ \t \n \r \0 stand for themselves.
