@@ -1,15 +1,13 @@
 #include "net/asyncsocket.h"
 
+#include "net/nameresolver.h"
 #include "net/neterror.h"
 
-#include <QCoreApplication>
 #include <QMetaObject>
-#include <QPointer>
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -24,8 +22,10 @@ TAsyncSocket::TAsyncSocket(QObject* parent)
     : QObject(parent) {
     ReadNotifier.setEnabled(false);
     WriteNotifier.setEnabled(false);
+    AttemptTimer.setSingleShot(true);
     connect(&ReadNotifier, &QSocketNotifier::activated, this, &TAsyncSocket::Readable);
     connect(&WriteNotifier, &QSocketNotifier::activated, this, &TAsyncSocket::Writable);
+    connect(&AttemptTimer, &QTimer::timeout, this, [this] { AttemptFailed(ETIMEDOUT); });
 }
 
 TAsyncSocket::~TAsyncSocket() {
@@ -35,75 +35,99 @@ TAsyncSocket::~TAsyncSocket() {
 
 void TAsyncSocket::StartLookup(const QString& host) {
     CancelLookup();
-    Address = {};
-    if (NumericAddress(host, Address)) {
+    Addresses.clear();
+    TSocketAddress numeric;
+    if (NumericAddress(host, numeric)) {
+        Addresses = {numeric};
         Q_EMIT OnLookupDone(NetError::None);
         return;
     }
     LookupActive = true;
-    const quint64 serial = ++LookupSerial;
-    // The name service may take seconds: it runs beside the event loop. A cancelled lookup's answer is dropped when
-    // it arrives, and one that outlives this socket finds it gone.
-    QPointer<TAsyncSocket> socket(this);
-    std::thread([socket, serial, name = host.toUtf8()] {
-        TSocketAddress address;
-        const bool found = ResolveName(name, address);
-        if (QCoreApplication* application = QCoreApplication::instance()) {
-            QMetaObject::invokeMethod(application, [socket, serial, found, address] {
-                if (socket) {
-                    socket->HostFound(serial, found, address);
-                }
-            });
-        }
-    }).detach();
+    // A cancelled lookup's answer goes to nobody, and one that outlives this socket finds it gone.
+    LookupTicket =
+        TNameResolver::Lookup(LookupName(host), this, [this](const QList<TSocketAddress>& addresses, quint16 error) {
+            HostFound(addresses, error);
+        });
 }
 
 void TAsyncSocket::CancelLookup() {
     if (!LookupActive)
         return;
     LookupActive = false;
-    ++LookupSerial;
+    TNameResolver::Cancel(LookupTicket);
 }
 
-void TAsyncSocket::HostFound(quint64 serial, bool found, const TSocketAddress& address) {
-    if (!LookupActive || serial != LookupSerial)
+void TAsyncSocket::HostFound(const QList<TSocketAddress>& addresses, quint16 error) {
+    if (!LookupActive)
         return;
     LookupActive = false;
-    if (!found) {
-        Q_EMIT OnLookupDone(NetError::HostNotFound);
+    if (error == NetError::None && addresses.isEmpty())
+        error = NetError::HostNotFound;
+    if (error != NetError::None) {
+        Q_EMIT OnLookupDone(error);
         return;
     }
-    Address = address;
+    Addresses = addresses;
     Q_EMIT OnLookupDone(NetError::None);
 }
 
-void TAsyncSocket::Connect(TSocketAddress address, quint16 port) {
+void TAsyncSocket::Connect(const QList<TSocketAddress>& addresses, quint16 port, int attemptMs) {
     Close();
-    if (!WithPort(address, port)) {
-        PostConnected(EAFNOSUPPORT);
-        return;
+    Untried = addresses;
+    ConnectPort = port;
+    AttemptMs = attemptMs;
+    LastConnectError = EHOSTUNREACH; // for a list with no address at all
+    TryNextAddress();
+}
+
+void TAsyncSocket::TryNextAddress() {
+    while (!Untried.isEmpty()) {
+        const int error = OpenConnection(Untried.takeFirst());
+        if (error == 0) {
+            if (Connecting && !Untried.isEmpty() && AttemptMs > 0)
+                AttemptTimer.start(AttemptMs);
+            return;
+        }
+        LastConnectError = error;
     }
+    // Every address failed at once: told from the event loop, never inside the caller.
+    PostConnected(LastConnectError);
+}
+
+int TAsyncSocket::OpenConnection(TSocketAddress address) {
+    if (!WithPort(address, ConnectPort))
+        return EAFNOSUPPORT;
     Descriptor = ::socket(address.Storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (Descriptor < 0) {
-        PostConnected(errno);
-        return;
-    }
+    if (Descriptor < 0)
+        return errno;
     ReadNotifier.setSocket(Descriptor);
     WriteNotifier.setSocket(Descriptor);
     if (::connect(Descriptor, reinterpret_cast<const sockaddr*>(&address.Storage), address.Length) == 0) {
         Connecting = true;
         Post(&TAsyncSocket::FinishConnect);
-        return;
+        return 0;
     }
     // Interrupted, the connection still completes in the background, as one in progress does.
     if (errno != EINPROGRESS && errno != EINTR) {
         const int error = errno;
         CloseDescriptor();
-        PostConnected(error);
-        return;
+        return error;
     }
     Connecting = true;
     WriteNotifier.setEnabled(true);
+    return 0;
+}
+
+void TAsyncSocket::AttemptFailed(int systemError) {
+    Connecting = false;
+    CloseDescriptor();
+    ++ConnectionSerial; // nothing posted for the address given up reaches the next one
+    LastConnectError = systemError;
+    if (!Untried.isEmpty()) {
+        TryNextAddress();
+        return;
+    }
+    Q_EMIT OnConnected(ErrorNumber(systemError), Describe(systemError));
 }
 
 void TAsyncSocket::FinishConnect() {
@@ -111,15 +135,16 @@ void TAsyncSocket::FinishConnect() {
         return;
     Connecting = false;
     WriteNotifier.setEnabled(false);
+    AttemptTimer.stop();
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(Descriptor, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
         error = errno;
     if (error != 0) {
-        CloseDescriptor();
-        Q_EMIT OnConnected(ErrorNumber(error), Describe(error));
+        AttemptFailed(error);
         return;
     }
+    Untried.clear();
     ReadNotifier.setEnabled(true);
     if (!Outgoing.isEmpty() && Flush())
         Post(&TAsyncSocket::OnDataSent);
@@ -212,6 +237,7 @@ void TAsyncSocket::End(int systemError) {
 void TAsyncSocket::Close() {
     ++ConnectionSerial;
     CloseDescriptor();
+    Untried.clear();
     Outgoing.clear();
     OutgoingSent = 0;
     Connecting = false;
@@ -224,6 +250,7 @@ void TAsyncSocket::Close() {
 void TAsyncSocket::CloseDescriptor() {
     ReadNotifier.setEnabled(false);
     WriteNotifier.setEnabled(false);
+    AttemptTimer.stop();
     if (Descriptor < 0)
         return;
     ::close(Descriptor);

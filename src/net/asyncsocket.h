@@ -4,9 +4,11 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <QList>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
+#include <QTimer>
 
 // The asynchronous socket beneath the HTTP client: name lookup, non-blocking connect, buffered send, receive and
 // close. Every notice arrives on the thread that owns the socket (the GUI thread), out of its event loop, never from
@@ -23,15 +25,19 @@ public:
     explicit TAsyncSocket(QObject* parent = nullptr);
     ~TAsyncSocket() override;
 
-    // A numeric address completes at once, before this returns; any other name is resolved on a thread of its own,
-    // its answer arriving through the event loop.
+    // A numeric address completes at once, before this returns; any other name is resolved by the name service
+    // beside the event loop (see TNameResolver), its answer arriving through the event loop.
     void StartLookup(const QString& host);
     void CancelLookup();
     bool LookupRunning() const { return LookupActive; }
-    TSocketAddress LookupResult() const { return Address; }
+    // The addresses found, in the order they are to be tried.
+    QList<TSocketAddress> LookupResult() const { return Addresses; }
 
-    // OnConnected follows, with 0 or the error that kept the connection from opening.
-    void Connect(TSocketAddress address, quint16 port);
+    // Connects to the first of the addresses that takes the connection, trying them in turn: one that refuses,
+    // cannot be reached or fails otherwise gives way to the next, and so does one still silent after attemptMs
+    // while others are left (0: no limit of its own; the last address has none, its caller's timeout ends it).
+    // OnConnected follows, with 0 or the error of the last address tried.
+    void Connect(const QList<TSocketAddress>& addresses, quint16 port, int attemptMs = 0);
     // Queues the bytes and writes what the kernel takes; OnDataSent follows once everything queued is written.
     void Send(QByteArrayView data);
     // Reads what has arrived, at most maxLength bytes. Returns the count; 0 when nothing is there yet (OnDataAvailable
@@ -53,7 +59,11 @@ Q_SIGNALS:
     void OnDataSent();
 
 private:
-    void HostFound(quint64 serial, bool found, const TSocketAddress& address);
+    void HostFound(const QList<TSocketAddress>& addresses, quint16 error);
+    void TryNextAddress();
+    // 0 when the connection opened or is opening; the system's error when it failed at once.
+    int OpenConnection(TSocketAddress address);
+    void AttemptFailed(int systemError);
     void Readable();
     void Writable();
     void FinishConnect();
@@ -67,9 +77,14 @@ private:
     int Descriptor = -1;
     QSocketNotifier ReadNotifier{QSocketNotifier::Read};
     QSocketNotifier WriteNotifier{QSocketNotifier::Write};
-    TSocketAddress Address;
+    QList<TSocketAddress> Addresses;
     bool LookupActive = false;
-    quint64 LookupSerial = 0; // changes with every lookup started or cancelled
+    quint64 LookupTicket = 0;
+    QList<TSocketAddress> Untried; // the addresses the connect goes on to when the one it tries fails
+    quint16 ConnectPort = 0;
+    int AttemptMs = 0;
+    int LastConnectError = 0;
+    QTimer AttemptTimer;
     bool Connecting = false;
     bool Ended = false;
     int SendError = 0; // a write failed: nothing more goes out, and the end reports it

@@ -5,7 +5,6 @@
 #include "net/requestheader.h"
 #include "text/codepage.h"
 
-#include <QCoreApplication>
 #include <QUrl>
 
 std::function<void(const QString&)> THttpClient::ErrorReport = [](const QString& text) {
@@ -194,7 +193,10 @@ void THttpClient::LookupDone(quint16 error) {
         return;
     }
     RestartIdleTimer();
-    Socket.Connect(Socket.LookupResult(), quint16(port));
+    // Every address gets its share of the idle timeout, so that a silent one leaves time for the others.
+    const QList<TSocketAddress> addresses = Socket.LookupResult();
+    const int attemptMs = IdleTimeoutMs > 0 ? qMax(1, IdleTimeoutMs / int(qMax<qsizetype>(1, addresses.size()))) : 0;
+    Socket.Connect(addresses, quint16(port), attemptMs);
 }
 
 void THttpClient::SocketConnected(quint16 error, const QString& description) {
@@ -583,9 +585,4 @@ void THttpClient::ReplyBody(const char* data, qsizetype length) {
     TReplyEvent event{TReplyEvent::TKind::Body};
     event.Data = QByteArray(data, length);
     Arrived.append(event);
-}
-
-void WaitUntilReady(THttpClient& client) {
-    while (client.State() != THttpState::Ready)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }

@@ -38,9 +38,10 @@ enum class THttpRequest : quint8 {
 // OnDocEnd means that a whole document arrived: the server ended the connection in order after at least one body
 // chunk. A request that fails or is aborted ends without it, with OnRequestDone and its error only.
 //
-// Any handler may start, abort or wait for another request (waiting pumps the event loop). After every event it
-// fires, the client goes on only if the request that fired it is still the current one; a handler that waits lets
-// the rest of the reply follow from inside its wait, in order.
+// Any handler may start or abort another request; AbortRequest leaves the client Ready on return, so the next
+// request can start at once. After every event it fires, the client goes on only if the request that fired it is
+// still the current one; a handler that pumps the event loop (the program never does) lets the rest of the reply
+// follow from inside it, in order.
 class THttpClient : public QObject, private THttpReplyHandler {
     Q_OBJECT
 
@@ -208,6 +209,3 @@ private:
     bool ContinueQueued = false;
     bool EndOfInput = false; // the socket has said all it will; the events still queued go first
 };
-
-// Pumps the event loop until the client is Ready again. It sleeps while no event arrives, so waiting costs no CPU.
-void WaitUntilReady(THttpClient& client);

@@ -1,5 +1,8 @@
 #include "net/namelookup.h"
 
+#include <QUrl>
+
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstring>
 #include <netdb.h>
@@ -7,42 +10,60 @@
 
 namespace {
 
-bool Lookup(const QByteArray& host, int flags, TSocketAddress& address) {
+// Every usable address the answer holds, in its order; false when the service found nothing.
+bool Lookup(const QByteArray& name, int flags, QList<TSocketAddress>& addresses) {
+    addresses.clear();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = flags;
     addrinfo* found = nullptr;
-    if (host.isEmpty() || host.contains('\0') || ::getaddrinfo(host.constData(), nullptr, &hints, &found) != 0) {
+    if (name.isEmpty() || name.contains('\0') || ::getaddrinfo(name.constData(), nullptr, &hints, &found) != 0) {
         return false;
     }
-    const addrinfo* chosen = nullptr;
     for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
         const bool known = entry->ai_family == AF_INET || entry->ai_family == AF_INET6;
-        if (known && entry->ai_addrlen <= sizeof address.Storage && (!chosen || entry->ai_family == AF_INET)) {
-            chosen = entry;
-            if (entry->ai_family == AF_INET) {
-                break;
-            }
+        if (known && entry->ai_addrlen <= sizeof(sockaddr_storage)) {
+            TSocketAddress address;
+            std::memcpy(&address.Storage, entry->ai_addr, entry->ai_addrlen);
+            address.Length = entry->ai_addrlen;
+            addresses.append(address);
         }
     }
-    if (chosen) {
-        address = {};
-        std::memcpy(&address.Storage, chosen->ai_addr, chosen->ai_addrlen);
-        address.Length = chosen->ai_addrlen;
-    }
     ::freeaddrinfo(found);
-    return chosen != nullptr;
+    return !addresses.isEmpty();
 }
 
 } // namespace
 
 bool NumericAddress(const QString& host, TSocketAddress& address) {
-    return Lookup(host.toUtf8(), AI_NUMERICHOST, address);
+    QList<TSocketAddress> found;
+    if (!Lookup(host.toUtf8(), AI_NUMERICHOST, found)) {
+        return false;
+    }
+    address = found.first();
+    return true;
 }
 
-bool ResolveName(const QByteArray& host, TSocketAddress& address) {
-    return Lookup(host, 0, address);
+QByteArray LookupName(const QString& host) {
+    const bool ascii =
+        std::all_of(host.cbegin(), host.cend(), [](QChar character) { return character.unicode() < 0x80; });
+    if (ascii) {
+        return host.toLatin1(); // as it is: the resolver knows names (with "_", say) that IDNA's rules would refuse
+    }
+    // Qt writes the name the way IDNA asks for, without depending on the locale's character set as the resolver's
+    // own conversion would (it fails in a "C" locale).
+    return QUrl::toAce(host);
+}
+
+QList<TSocketAddress> ResolveName(const QByteArray& name) {
+    QList<TSocketAddress> addresses;
+    // Only the families this machine has an address of: no IPv6 address first on a network that cannot reach it.
+    // A machine with no network at all but its loopback has none of them; there, the name is asked for as it is.
+    if (!Lookup(name, AI_ADDRCONFIG, addresses)) {
+        Lookup(name, 0, addresses);
+    }
+    return addresses;
 }
 
 bool WithPort(TSocketAddress& address, quint16 port) {

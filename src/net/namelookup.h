@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <sys/socket.h>
 
@@ -13,9 +15,14 @@ struct TSocketAddress {
 // asking any name service.
 bool NumericAddress(const QString& host, TSocketAddress& address);
 
-// Asks the system's name service; blocks, so it runs on a thread of its own. Servers on this machine often listen
-// on IPv4 only while the resolver may name ::1 first, so an IPv4 address is preferred. False when nothing is found.
-bool ResolveName(const QByteArray& host, TSocketAddress& address);
+// The host name as the name service is asked for it: a name with non-ASCII letters in its ASCII form ("xn--..."),
+// whatever the process's locale. Empty when the name cannot be written so.
+QByteArray LookupName(const QString& host);
+
+// Asks the system's name service for the addresses of the name (as LookupName gives it) that this machine can
+// reach, IPv6 ones included, in the order the service gives them; the caller tries them in turn. Blocks, so it runs
+// on a thread of its own. Empty when nothing is found.
+QList<TSocketAddress> ResolveName(const QByteArray& name);
 
 // The address with `port` set; false for a family the socket does not speak.
 bool WithPort(TSocketAddress& address, quint16 port);

@@ -17,6 +17,9 @@ constexpr quint16 UnsafeRequest = 8;
 constexpr quint16 ReplyTooLarge = 9;
 // The server closed the connection before its reply header ended: no reply at all.
 constexpr quint16 NoReply = 10;
+// Not the client's own: a caller that takes a reply with a status of 400 or more (the client ends it cleanly, the
+// status kept as its StatusCode) for a failed request.
+constexpr quint16 ErrorStatus = 11;
 
 constexpr quint16 OtherFailure = 10050;
 constexpr quint16 NetworkUnreachable = 10051;

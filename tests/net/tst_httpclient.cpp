@@ -16,6 +16,13 @@
 
 namespace {
 
+// A caller that waits for the client inside one of its events, pumping the event loop: the program itself never
+// does, but the client must stay sound under one.
+void WaitUntilReady(THttpClient& client) {
+    while (client.State() != THttpState::Ready)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
 const QByteArray Endpoint = "/cgi-bin/klabos/mix.fcgi";
 
 // Writes down every event of one client in the order they fire, with what they carry.
@@ -162,6 +169,8 @@ private Q_SLOTS:
     void socketLeavesUnreadBytesWithTheSender();
     void socketWritesWhatTheKernelTakes_data();
     void socketWritesWhatTheKernelTakes();
+    void errorStatusReachesTheCaller_data();
+    void errorStatusReachesTheCaller();
 
 private:
     THttpClient* Client = nullptr;
@@ -871,7 +880,7 @@ void TestHttpClient::socketLeavesUnreadBytesWithTheSender() {
     QSignalSpy available(&socket, &TAsyncSocket::OnDataAvailable);
     TSocketAddress loopback;
     QVERIFY(NumericAddress(QStringLiteral("127.0.0.1"), loopback));
-    socket.Connect(loopback, server.serverPort());
+    socket.Connect({loopback}, server.serverPort());
     QVERIFY(QTest::qWaitFor([&available] { return !available.isEmpty(); }, 10000));
     QVERIFY(!QTest::qWaitFor([&sender] { return sender->bytesToWrite() < 16 * 1024 * 1024; }, 2000));
 
@@ -922,7 +931,7 @@ void TestHttpClient::socketWritesWhatTheKernelTakes() {
     QSignalSpy sent(&socket, &TAsyncSocket::OnDataSent);
     TSocketAddress loopback;
     QVERIFY(NumericAddress(QStringLiteral("127.0.0.1"), loopback));
-    socket.Connect(loopback, server.serverPort());
+    socket.Connect({loopback}, server.serverPort());
     QVERIFY(connected.wait(10000));
     QCOMPARE(connected.first().first().value<quint16>(), NetError::None);
     if (!serverEnds) {
@@ -951,6 +960,57 @@ void TestHttpClient::socketWritesWhatTheKernelTakes() {
     char byte = 0;
     QCOMPARE(socket.Receive(&byte, 1), qint64(-1));
     QCOMPARE(socket.EndError(), NetError::ConnectionReset);
+}
+
+// A status of 400 or more ends the request at its status line, with error 0 and no document; the status and its
+// reason are there for the caller at OnRequestDone, also when the server answered before it had the body and closed
+// the connection on the rest of it (a proxy refusing the credentials, say).
+void TestHttpClient::errorStatusReachesTheCaller_data() {
+    QTest::addColumn<bool>("early"); // answered after the request header only, the body left unread
+    QTest::newRow("after the whole request") << false;
+    QTest::newRow("before the body, left unread") << true;
+}
+
+void TestHttpClient::errorStatusReachesTheCaller() {
+    QFETCH(bool, early);
+    const QByteArray reply = "HTTP/1.0 407 Proxy Authentication Required\r\n"
+                             "Proxy-Authenticate: Basic realm=\"klabos\"\r\nContent-Type: text/html\r\n\r\n"
+                             "<html>Credentials wanted.</html>";
+    const QByteArray body(early ? 8 * 1024 * 1024 : 20, 'x');
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QByteArray received;
+    connect(&server, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket* socket = server.nextPendingConnection();
+        socket->setParent(&server);
+        socket->setReadBufferSize(64 * 1024); // what is not read stays with the kernel: the close resets
+        connect(socket, &QTcpSocket::readyRead, socket, [&, socket] {
+            if (received.contains("\r\n\r\n") && early) {
+                return; // answered; the rest stays unread
+            }
+            received += socket->readAll();
+            const qsizetype headerEnd = received.indexOf("\r\n\r\n");
+            if (headerEnd >= 0 && (early || received.size() - headerEnd - 4 >= body.size())) {
+                socket->write(reply);
+                socket->disconnectFromHost();
+            }
+        });
+    });
+    TRecorder recorder(*Client, this);
+    int statusAtDone = 0;
+    QString reasonAtDone;
+    connect(Client, &THttpClient::OnRequestDone, this, [&] {
+        statusAtDone = Client->StatusCode();
+        reasonAtDone = Client->ReasonPhrase();
+    });
+    Client->URL = QStringLiteral("http://127.0.0.1:%1/cgi-bin/klabos/mix.fcgi").arg(server.serverPort());
+    SetBody(body);
+    Client->StartPost();
+    QVERIFY(recorder.WaitDone());
+    QCOMPARE(recorder.DoneError, NetError::None);
+    QVERIFY(!recorder.Events.contains(QStringLiteral("DocEnd")));
+    QCOMPARE(statusAtDone, 407);
+    QCOMPARE(reasonAtDone, QStringLiteral("Proxy Authentication Required"));
 }
 
 QTEST_GUILESS_MAIN(TestHttpClient)
