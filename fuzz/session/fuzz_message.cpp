@@ -44,6 +44,14 @@ void CheckTime(const TMessageReply& message) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString reply = FromCp1250(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
+    // What the retrieval steps past a message by: an id only where the reply begins with one; a message of any
+    // length only with that id, a sender and a time stamp that reads as a time.
+    const QString id = MessageReplyId(reply);
+    FUZZ_CHECK(id.isEmpty() || reply.startsWith(id + QLatin1Char('<')));
+    if (const std::optional<TMessageReply> longMessage = SplitLongMessageReply(reply)) {
+        FUZZ_CHECK(longMessage->IsComplete() && longMessage->Id == id && longMessage->FormattedTime.size() == 19);
+        CheckFields(reply, *longMessage);
+    }
     const std::optional<TMessageReply> message = SplitMessageReply(reply);
     FUZZ_CHECK(message.has_value() == (!reply.isEmpty() && reply.size() < ReplyLimit));
     if (!message) {

@@ -186,14 +186,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TListUpdateSettings settings;
     settings.LoginName = (seed & 1) && !records.Nicks.isEmpty() ? records.Nicks.constFirst() : QStringLiteral("Nikdo");
     settings.NotifyNewUsersOnly = (seed & 2) != 0;
-    settings.NewArrivalTicks = 1;
+    settings.NewArrivalMs = 1;
 
     TOnlineList list;
     TArrivalList arrivals;
     QStringList replyNicks;
     QStringList notifyNicks;
     TOnlineListUpdate update(list, arrivals, replyNicks, notifyNicks);
-    // Twice, the second time with every arrival a tick older, as the control timer would have made it.
+    // Twice, the second time a millisecond later: every arrival is no longer new then.
     for (int run = 0; run < 2; ++run) {
         const TListUpdateResult result = update.Run(reply, watched, settings);
         FUZZ_CHECK(result.ErrorReply == IsErrorReply(text));
@@ -205,9 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(replyNicks == records.Nicks);
         CheckList(list, watched, records);
         CheckNotices(notifyNicks, watched);
-        for (TArrivalRecord& arrival : arrivals) {
-            ++arrival.ArrivalTicks;
-        }
+        ++settings.Now;
     }
     return 0;
 }

@@ -6,7 +6,7 @@
 #include <QString>
 #include <vector>
 
-// The main window's ArrivalList: every nick seen on-line in this run with the control-timer ticks since it arrived.
+// The main window's ArrivalList: every nick seen on-line in this run with the time it arrived.
 // Records are never removed; nicks are looked up without regard to letter case through a hash, so the list rebuild
 // stays fast with thousands of users.
 class TArrivalList {
@@ -16,7 +16,7 @@ public:
     const TArrivalRecord& At(int index) const { return Records.at(static_cast<size_t>(index)); }
     // The record of the nick, or null. The pointer stays valid until the next Add.
     TArrivalRecord* Find(const QString& nick);
-    // Adds a record with zero ticks; the caller makes sure the nick has none yet.
+    // Adds a record arrived at time 0; the caller makes sure the nick has none yet, and sets the time.
     TArrivalRecord& Add(const QString& nick);
     void Clear();
 

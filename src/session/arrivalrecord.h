@@ -3,9 +3,9 @@
 #include <QString>
 #include <QtGlobal>
 
-// One record of the main window's ArrivalList: a nick seen on-line in this run and the control-timer ticks since
-// it arrived.
+// One record of the main window's ArrivalList: a nick seen on-line in this run and when it arrived, in milliseconds of
+// the program's clock (store/testing.h).
 struct TArrivalRecord {
     QString Nick;
-    qint64 ArrivalTicks = 0;
+    qint64 ArrivalTime = 0;
 };

@@ -11,7 +11,7 @@ struct TItemDetails {
     std::unique_ptr<TRoomObject> Rooms; // first room of the chain; none when the user sits in no room
     bool IsClient = false;              // present through the client
     qint32 MinIdle = 0;                 // the smallest idle minutes over the rooms
-    qint64 ArrivalTicks = 0;            // control-timer ticks since the user came on-line
+    qint64 ArrivalTime = 0;             // when the user came on-line (kept in the arrival list's records only)
     bool HasMessages = false;           // messages from this user are stored
 
     int RoomCount() const {

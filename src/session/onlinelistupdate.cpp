@@ -126,8 +126,10 @@ void TOnlineListUpdate::AddRoomRecord(QStringView nick, QStringView idleText, QS
         TArrivalRecord* arrival = Arrivals.Find(user.Nick);
         if (!arrival) {
             arrival = &Arrivals.Add(user.Nick); // the user has just arrived
+            arrival->ArrivalTime = Options->Now;
         }
-        if (user.Notify && !(Options->NotifyNewUsersOnly && arrival->ArrivalTicks >= Options->NewArrivalTicks)) {
+        const bool newlyArrived = Options->Now - arrival->ArrivalTime < Options->NewArrivalMs;
+        if (user.Notify && !(Options->NotifyNewUsersOnly && !newlyArrived)) {
             InsertNotice(user.Nick);
         }
         return;
@@ -168,7 +170,7 @@ void TOnlineListUpdate::AppendOffline(const QList<TWatchedUser>& watched) {
         OnlineIndex.insert(folded, {List.Count(), nullptr});
         List.AddOffline(user.Nick);
         if (TArrivalRecord* arrival = Arrivals.Find(user.Nick)) {
-            arrival->ArrivalTicks = 0;
+            arrival->ArrivalTime = Options->Now; // arrives anew when seen on-line again
         }
     }
 }

@@ -21,8 +21,10 @@ struct TWatchedUser {
 struct TListUpdateSettings {
     QString LoginName;
     bool NotifyNewUsersOnly = true;
-    // Control-timer ticks during which an arrived user counts as newly arrived (StatusRefresh minutes).
-    qint64 NewArrivalTicks = 3000;
+    // How long an arrived user counts as newly arrived (StatusRefresh minutes), in milliseconds.
+    qint64 NewArrivalMs = 600000;
+    // The time of the update on the program's clock: a user seen arriving, or off-line, arrives now.
+    qint64 Now = 0;
 };
 
 struct TListUpdateResult {

@@ -3,11 +3,15 @@
 #include "text/codepage.h"
 #include "text/formencode.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr qsizetype ShortBodyLimit = 255;
 constexpr qsizetype UrlLimit = 255;
 constexpr qsizetype MessageReplyLimit = 300;
+// Longer is no id of the service's: a number of 20 digits is already beyond 64 bits.
+constexpr qsizetype MessageIdLimit = 20;
 // How the people request names the client to the service: wire text the service knows, fixed whatever version the
 // program itself has.
 constexpr char ClientField[] = "klient=Cvrlik 1.81";
@@ -126,10 +130,13 @@ void TokenizePeopleReply(QStringView reply, TPeopleReplyHandler& handler) {
     }
 }
 
-std::optional<TMessageReply> SplitMessageReply(QStringView reply) {
-    if (reply.isEmpty() || reply.size() >= MessageReplyLimit) {
-        return std::nullopt;
-    }
+namespace {
+
+bool AllDigits(QStringView text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+TMessageReply SplitMessageFields(QStringView reply) {
     TMessageReply message;
     if (reply.front() == QLatin1Char('-')) {
         message.NoMessage = true;
@@ -158,6 +165,34 @@ std::optional<TMessageReply> SplitMessageReply(QStringView reply) {
                                 stamp.mid(10, 2) + QLatin1Char(':') + stamp.mid(12, 2);
     }
     return message;
+}
+
+} // namespace
+
+std::optional<TMessageReply> SplitMessageReply(QStringView reply) {
+    if (reply.isEmpty() || reply.size() >= MessageReplyLimit) {
+        return std::nullopt;
+    }
+    return SplitMessageFields(reply);
+}
+
+std::optional<TMessageReply> SplitLongMessageReply(QStringView reply) {
+    if (reply.isEmpty()) {
+        return std::nullopt;
+    }
+    TMessageReply message = SplitMessageFields(reply);
+    // An error page or any other text has no digits where a message has its id and time stamp.
+    if (MessageReplyId(reply).isEmpty() || message.TimeStamp.size() < 14 ||
+        !AllDigits(QStringView(message.TimeStamp).first(14)) || message.Sender.isEmpty()) {
+        return std::nullopt;
+    }
+    return message;
+}
+
+QString MessageReplyId(QStringView reply) {
+    const qsizetype separator = reply.indexOf(QLatin1Char('<'));
+    const QStringView id = reply.first(qMax<qsizetype>(separator, 0));
+    return id.size() <= MessageIdLimit && AllDigits(id) ? id.toString() : QString();
 }
 
 QString RoomPageUrl(const QString& loginName, const QString& sessionKey, const QString& roomId) {

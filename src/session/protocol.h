@@ -53,6 +53,12 @@ struct TMessageReply {
 
 // The fields of a message reply; nothing for a reply that is empty or 300 characters or longer.
 std::optional<TMessageReply> SplitMessageReply(QStringView reply);
+// A reply of any length read as a message only when it is one beyond doubt: an id of digits, a time stamp that
+// begins with 14 digits, and a sender. For the replies SplitMessageReply leaves (300 characters or more), which
+// are mostly error pages but may be a long message, and for what came of a reply cut short.
+std::optional<TMessageReply> SplitLongMessageReply(QStringView reply);
+// The message id a reply begins with (the digits before its first "<"); empty when it begins otherwise.
+QString MessageReplyId(QStringView reply);
 
 // The room page and the logged-in start page, opened in the browser; each cut to 255 characters.
 QString RoomPageUrl(const QString& loginName, const QString& sessionKey, const QString& roomId);

@@ -40,7 +40,7 @@ struct TFixture {
     TArrivalList Arrivals;
     QStringList ReplyNicks;
     QStringList NotifyNicks;
-    TListUpdateSettings Options{QStringLiteral("Me"), true, 3000};
+    TListUpdateSettings Options{QStringLiteral("Me"), true, 600000};
 
     TListUpdateResult Run(const QString& reply, const TWatchedList& watched) {
         TOnlineListUpdate update(List, Arrivals, ReplyNicks, NotifyNicks);
@@ -117,36 +117,38 @@ private Q_SLOTS:
 
     void arrivalWindow_data() {
         QTest::addColumn<bool>("newUsersOnly");
-        QTest::addColumn<qint64>("ticks");
+        QTest::addColumn<qint64>("elapsed"); // milliseconds since the arrival
         QTest::addColumn<bool>("announced");
         QTest::newRow("new users only, just arrived") << true << qint64(0) << true;
-        QTest::newRow("new users only, last tick of the window") << true << qint64(2999) << true;
-        QTest::newRow("new users only, window over") << true << qint64(3000) << false;
-        QTest::newRow("every user, window over") << false << qint64(3001) << true;
+        QTest::newRow("new users only, last moment of the window") << true << qint64(599999) << true;
+        QTest::newRow("new users only, window over") << true << qint64(600000) << false;
+        QTest::newRow("every user, window over") << false << qint64(600001) << true;
     }
     void arrivalWindow() {
         QFETCH(bool, newUsersOnly);
-        QFETCH(qint64, ticks);
+        QFETCH(qint64, elapsed);
         QFETCH(bool, announced);
         TFixture fixture;
         fixture.Options.NotifyNewUsersOnly = newUsersOnly;
+        fixture.Options.Now = 1000;
         const TWatchedList watched{{"Alice", true}};
         fixture.Run(Room("alice", 1, "A", "1"), watched);
         QCOMPARE(fixture.Arrivals.Count(), 1);
         QCOMPARE(fixture.Arrivals.At(0).Nick, QStringLiteral("Alice")); // spelt as watched
-        fixture.Arrivals.At(0).ArrivalTicks = ticks;
+        QCOMPARE(fixture.Arrivals.At(0).ArrivalTime, qint64(1000));
+        fixture.Options.Now = 1000 + elapsed;
         fixture.Run(Room("alice", 2, "A", "1"), watched);
         QCOMPARE(fixture.NotifyNicks.contains(QStringLiteral("Alice")), announced);
-        QCOMPARE(fixture.Arrivals.At(0).ArrivalTicks, ticks); // on-line: the count goes on
+        QCOMPARE(fixture.Arrivals.At(0).ArrivalTime, qint64(1000)); // on-line: the arrival stays
     }
 
     void goingOfflineRestartsTheArrival() {
         TFixture fixture;
         const TWatchedList watched{{"alice", true}};
         fixture.Run(Room("alice", 1, "A", "1"), watched);
-        fixture.Arrivals.At(0).ArrivalTicks = 5000;
+        fixture.Options.Now = 5000000;
         fixture.Run(QString(), watched);
-        QCOMPARE(fixture.Arrivals.At(0).ArrivalTicks, qint64(0));
+        QCOMPARE(fixture.Arrivals.At(0).ArrivalTime, qint64(5000000));
         fixture.Run(Room("alice", 1, "A", "1"), watched);
         QCOMPARE(fixture.NotifyNicks, QStringList{"alice"});
     }

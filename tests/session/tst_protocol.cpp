@@ -160,6 +160,37 @@ private Q_SLOTS:
         QCOMPARE(message->NoMessage, reply == QLatin1String("-"));
     }
 
+    // What the retrieval still learns from a reply it cannot take as it is: the message, when the reply is one
+    // beyond doubt, or else the id to step past it by.
+    void unusualMessageReply_data() {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("text"); // of the message read; "none" when no message is read
+        QTest::addColumn<QString>("id");
+        const QString longText(400, QLatin1Char('x'));
+        QTest::newRow("long message") << "17<20011231235959<alice<" + longText << longText << "17";
+        QTest::newRow("cut before the sender ends") << "17<20011231235959<ali"
+                                                    << "none"
+                                                    << "17";
+        QTest::newRow("time stamp not a time") << "17<Internal error 500<alice<x"
+                                               << "none"
+                                               << "17";
+        QTest::newRow("id not a number") << "Error 17<20011231235959<alice<x"
+                                         << "none"
+                                         << "";
+        QTest::newRow("empty") << ""
+                               << "none"
+                               << "";
+    }
+    void unusualMessageReply() {
+        QFETCH(QString, reply);
+        QFETCH(QString, text);
+        QFETCH(QString, id);
+        const std::optional<TMessageReply> message = SplitLongMessageReply(reply);
+        QCOMPARE(message ? message->Text : QStringLiteral("none"), text);
+        QVERIFY(!message || message->IsComplete());
+        QCOMPARE(MessageReplyId(reply), id);
+    }
+
     void pageAddresses() {
         QCOMPARE(RoomPageUrl(QStringLiteral("kůň"), QStringLiteral("K3y"), QStringLiteral("4 2")),
                  QStringLiteral("http://" CVRLIK_SERVICE_HOST
