@@ -47,6 +47,13 @@ void Connection::Send(const Reply& reply, int delayMs) {
     }
 }
 
+void Connection::SendCut(const Reply& reply) {
+    Answered = true;
+    const QByteArray whole = reply.ToBytes();
+    PendingReply = whole.first(whole.size() - reply.Body.size() / 2 - reply.Body.size() % 2);
+    WriteReply();
+}
+
 void Connection::WriteReply() {
     if (Socket->state() != QAbstractSocket::ConnectedState) {
         deleteLater();

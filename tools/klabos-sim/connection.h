@@ -25,6 +25,8 @@ public:
 
     // Sends the reply after the delay and closes the connection once it has gone out.
     void Send(const Reply& reply, int delayMs);
+    // Sends the header and the first half of the body, then closes in order: a reply cut short on its way.
+    void SendCut(const Reply& reply);
     // Closes without a reply: an orderly close, or a reset the client sees as a connection reset.
     void CloseWithoutReply();
     void Reset();

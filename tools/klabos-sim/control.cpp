@@ -2,6 +2,7 @@
 
 #include "server.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -201,6 +202,10 @@ Reply ControlEndpoint::Handle(const HttpRequest& request) {
         world.SetLively(Flag(parameters, QStringLiteral("on"), true));
         return Ok();
     }
+    if (command == u"equalstamps") {
+        world.SetEqualStamps(Flag(parameters, QStringLiteral("on"), true));
+        return Ok();
+    }
     if (command == u"fail") {
         const std::optional<int> count = Number(parameters, QStringLiteral("count"), 1);
         if (!count || *count < 0) {
@@ -247,10 +252,13 @@ Reply ControlEndpoint::Handle(const HttpRequest& request) {
     if (command == u"drop") {
         const std::optional<int> count = Number(parameters, QStringLiteral("count"), 1);
         const QString kind = parameters.value(QStringLiteral("kind"), QStringLiteral("close"));
-        if (!count || *count < 0 || (kind != u"close" && kind != u"reset")) {
-            return Refused(QStringLiteral("count must be a number from 0 and kind close or reset"));
+        const QHash<QString, Server::DropKind> kinds{{QStringLiteral("close"), Server::DropKind::Close},
+                                                     {QStringLiteral("reset"), Server::DropKind::Reset},
+                                                     {QStringLiteral("cut"), Server::DropKind::Cut}};
+        if (!count || *count < 0 || !kinds.contains(kind)) {
+            return Refused(QStringLiteral("count must be a number from 0 and kind close, reset or cut"));
         }
-        Sim.DropNext(*count, kind == u"reset" ? Server::DropKind::Reset : Server::DropKind::Close);
+        Sim.DropNext(*count, kinds.value(kind));
         return Ok();
     }
     if (command == u"proxyauth") {

@@ -128,6 +128,16 @@ void Server::Answer(Connection* connection) {
     }
     if (DropCount > 0) {
         --DropCount;
+        if (DropAs == DropKind::Cut) {
+            // The service has answered (a message handed out counts as sent); the answer is cut on its way.
+            const Reply reply = SimService.Handle(request);
+            record.Note = "dropped: cut";
+            record.Status = reply.Status;
+            record.ReplyBody = reply.Body;
+            Record(record);
+            connection->SendCut(reply);
+            return;
+        }
         record.Note = DropAs == DropKind::Reset ? "dropped: reset" : "dropped: closed";
         Record(record);
         if (DropAs == DropKind::Reset) {

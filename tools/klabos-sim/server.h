@@ -21,7 +21,9 @@ class Server : public QObject {
     Q_OBJECT
 
 public:
-    enum class DropKind { Close, Reset };
+    // Close and Reset end the connection without a reply; Cut sends the reply's header and the first half of its
+    // body, then closes in order (the header announces the whole length).
+    enum class DropKind { Close, Reset, Cut };
 
     // The world is seeded; with populate false it holds the rooms only (tests add who they need).
     explicit Server(quint32 seed, bool populate = true, QObject* parent = nullptr);
@@ -54,7 +56,7 @@ public:
     }
     // Every reply to a service request waits this long before it is sent.
     void SetDelay(int ms) { DelayMs = qMax(0, ms); }
-    // The next count service requests are read and then dropped without a reply.
+    // The next count service requests are read and then dropped without a reply, or answered cut short.
     void DropNext(int count, DropKind kind);
 
     const QList<RecordedRequest>& Requests() const { return Recorded; }

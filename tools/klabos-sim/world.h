@@ -75,6 +75,10 @@ public:
     // Time stamps of messages follow the wall clock when set, else a simulated clock that advances a minute a tick.
     void SetFollowWallClock(bool follow) { FollowWallClock = follow; }
     void SetClock(const QDateTime& clock) { SimulatedClock = clock; }
+    // On: every message queued from now on gets the time stamp of the message queued before it, as a real service
+    // may hand out for messages sent within one second. Off (the default): stamps are moved a second apart.
+    void SetEqualStamps(bool equal) { EqualStamps = equal; }
+    bool HasEqualStamps() const { return EqualStamps; }
     QDateTime Now() const;
 
     // One simulated minute.
@@ -161,6 +165,7 @@ private:
     QRandomGenerator KeyRandom;
     bool Lively = true;
     bool FollowWallClock = false;
+    bool EqualStamps = false;
     QDateTime SimulatedClock;
     QDateTime LastStamp;
     quint64 Ticks = 0;
