@@ -7,7 +7,7 @@ namespace {
 
 struct TDesktopState {
     bool TestMode = false;
-    QStringList Calls;
+    TDesktop::TObserver Observer;
 };
 
 TDesktopState& State() {
@@ -15,9 +15,11 @@ TDesktopState& State() {
     return state;
 }
 
-// Records the call; true when it should also reach the desktop.
+// Tells the observer of the call; true when it should also reach the desktop.
 bool Record(const QString& call) {
-    State().Calls.append(call);
+    if (State().Observer) {
+        State().Observer(call);
+    }
     return !State().TestMode;
 }
 
@@ -54,10 +56,6 @@ bool TDesktop::TestMode() {
     return State().TestMode;
 }
 
-const QStringList& TDesktop::Calls() {
-    return State().Calls;
-}
-
-void TDesktop::ClearCalls() {
-    State().Calls.clear();
+void TDesktop::SetObserver(TObserver observer) {
+    State().Observer = std::move(observer);
 }

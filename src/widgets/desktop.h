@@ -1,12 +1,17 @@
 #pragma once
 
-#include <QStringList>
+#include <QString>
 #include <QUrl>
+#include <functional>
 
 // The program's ways of reaching the desktop: the system beeps, the message sound and the shell's "open" of a web
-// address. Every call is recorded; in test mode nothing reaches the desktop, so tests can watch what would have.
+// address. In test mode nothing reaches the desktop; an observer a test installs sees every call, so tests can watch
+// what would have. Nothing is kept otherwise: an opened address holds the session key.
 class TDesktop {
 public:
+    // Told each call as "beep", "critical-stop", "open <url>" or "sound <file>".
+    using TObserver = std::function<void(const QString& call)>;
+
     // The plain system beep.
     static void Beep();
     // The critical-stop beep (the sound of an error message box).
@@ -18,7 +23,6 @@ public:
 
     static void SetTestMode(bool on);
     static bool TestMode();
-    // "beep", "critical-stop", "open <url>", "sound <file>", oldest first.
-    static const QStringList& Calls();
-    static void ClearCalls();
+    // Replaces the observer; an empty one stops the watching.
+    static void SetObserver(TObserver observer);
 };

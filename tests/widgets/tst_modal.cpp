@@ -1,3 +1,4 @@
+#include "seamrecorder.h"
 #include "store/testing.h"
 #include "widgets/modal.h"
 #include "widgets/queuedboxes.h"
@@ -9,13 +10,24 @@
 #include <QTest>
 #include <QTimer>
 
+namespace {
+
+// A dialog that will not close, as one that would ask the user first.
+class TRefusingDialog : public QDialog {
+public:
+    void done(int) override {}
+};
+
+} // namespace
+
 class TestModal : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void init() {
         TModal::Clear();
-        TModal::SetTestMode(true);
+        ClearSeamRecord();
+        RecordSeams();
     }
 
     void testModeAnswers_data() {
@@ -48,10 +60,10 @@ private Q_SLOTS:
             TModal::MessageBox(nullptr, u"Byla provedena změna"_qs, u"Chcete uložit?"_qs, QMessageBox::Question,
                                QMessageBox::StandardButtons(buttons), QMessageBox::StandardButton(defaultButton));
         QCOMPARE(int(chosen), answer);
-        QCOMPARE(TModal::Shown().size(), 1);
-        QCOMPARE(TModal::Shown().first().Caption, u"Byla provedena změna"_qs);
-        QCOMPARE(TModal::Shown().first().Text, u"Chcete uložit?"_qs);
-        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Question);
+        QCOMPARE(ShownBoxes().size(), 1);
+        QCOMPARE(ShownBoxes().first().Caption, u"Byla provedena změna"_qs);
+        QCOMPARE(ShownBoxes().first().Text, u"Chcete uložit?"_qs);
+        QCOMPARE(ShownBoxes().first().Icon, QMessageBox::Question);
     }
 
     void dialogsGetTheirPresetAnswerOrAreRejected() {
@@ -90,10 +102,10 @@ private Q_SLOTS:
             boxes.Stop();
             boxes.Queue(u"Chyba připojování"_qs, u"později"_qs, QMessageBox::Critical);
         }
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
         QTRY_VERIFY(boxes.Idle());
         QStringList texts;
-        for (const TModal::TShownBox& box : TModal::Shown()) {
+        for (const TModal::TShownBox& box : ShownBoxes()) {
             texts << box.Text;
         }
         QCOMPARE(texts, shown);
@@ -116,6 +128,44 @@ private Q_SLOTS:
         QCOMPARE(chosen, QMessageBox::No);
         texts.sort();
         QCOMPARE(texts, (QStringList{u"Ano"_qs, u"Ne"_qs, u"Zrušit"_qs}));
+    }
+
+    // A quit closes every open modal window, innermost first and also one that would not close, so that each exec()
+    // returns; nothing opens any more, and what was to follow runs once the last exec() has returned.
+    void quitClosesEveryOpenWindow() {
+        TModal::SetTestMode(false);
+        TRefusingDialog dialog;
+        QObject context;
+        QStringList events;
+        // Should a window stay open after all, the test fails instead of waiting for ever.
+        QTimer rescue;
+        connect(&rescue, &QTimer::timeout, this, [&events] {
+            if (auto* stray = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                events << u"stray window"_qs;
+                stray->QDialog::done(QDialog::Rejected);
+            }
+        });
+        rescue.start(10000);
+        QTimer::singleShot(0, this, [&] {
+            QTimer::singleShot(0, this, [&] {
+                events << QString::number(TModal::Depth());
+                TModal::Quit(&context, [&events] { events << u"unwound"_qs; });
+            });
+            const auto answer = TModal::MessageBox(&dialog, u"Otázka"_qs, u"Ano, nebo ne?"_qs, QMessageBox::Question,
+                                                   QMessageBox::Yes | QMessageBox::No);
+            events << (answer == QMessageBox::No ? u"box: No"_qs : u"box: other"_qs);
+            TModal::MessageBox(&dialog, u"Později"_qs, u"Nic"_qs, QMessageBox::Critical);
+            events << u"later box returned"_qs;
+        });
+        const int result = TModal::ExecDialog(dialog);
+        events << (result == QDialog::Rejected ? u"dialog: rejected"_qs : u"dialog: other"_qs);
+        QTRY_VERIFY(events.contains(u"unwound"_qs));
+        TModal::SetTestMode(true);
+        QCOMPARE(events, (QStringList{u"2"_qs, u"box: No"_qs, u"later box returned"_qs, u"dialog: rejected"_qs,
+                                      u"unwound"_qs}));
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(TModal::ExecDialog(dialog), int(QDialog::Rejected));
+        QCOMPARE(ShownBoxes().size(), 1); // the box asked for after the quit never showed
     }
 
     void aTestRunRecordsWhatOpensAndCloses_data() {
