@@ -45,7 +45,7 @@ void TCommentForm::FormShow() {
     QString comment;
     try {
         store.CloseKey();
-        store.OpenKey(NickCommentsKey, true);
+        store.OpenKeyToRead(NickCommentsKey, true);
         comment = store.ReadString(Nick);
     } catch (const ESysRegError&) {
         // Not readable as text: the editor starts empty.

@@ -119,6 +119,8 @@ public:
     TSpinEdit* RefreshIntervalSpinEdit = nullptr;
     TSpinEdit* StatusRefreshIntervalSpinEdit = nullptr;
     QCheckBox* EasyMouseCheckBox = nullptr;
+    // Shows and sets whether the login entry starts the program (autostartentry.h); the file, not the store, holds it.
+    QCheckBox* StartAtLoginCheckBox = nullptr;
 
     // About page.
     QLabel* VersionLabel = nullptr;
@@ -135,6 +137,8 @@ public:
 Q_SIGNALS:
     // The save found a login name other than the one in `Settings`: the session key no longer fits it.
     void LoginNameChanged();
+    // The values of the General page took effect (the refresh intervals, the reconnect, ...).
+    void SettingsApplied();
 
 public Q_SLOTS:
     void OKButtonClick();
@@ -170,6 +174,7 @@ public Q_SLOTS:
     void NotifyWaitSpinEditChange();
     void AboutToKickTimeSpinEditChange();
     void NetDetectButtonClick();
+    void StartAtLoginCheckBoxClick();
 
     // Users page.
     void UserCheckListBoxClick();
@@ -216,6 +221,9 @@ private:
     bool SaveReportingFailure();
     void SaveServerValues();
     void SaveCommonValues();
+    // Writes or removes the login entry as the box says; a failure is told in a box of its own, and the box then
+    // shows the entry as it is.
+    void SaveStartAtLogin();
     // Opens the key for a load; false (the reason kept) when the store could not be reached.
     bool OpenForLoad(const QString& key);
 

@@ -71,6 +71,7 @@ void TSettingsForm::ConnectChangeTracking() {
     connect(NotifyWaitSpinEdit, &QSpinBox::valueChanged, this, &TSettingsForm::NotifyWaitSpinEditChange);
     connect(AboutToKickTimeSpinEdit, &QSpinBox::valueChanged, this, &TSettingsForm::AboutToKickTimeSpinEditChange);
     connect(NetDetectButton, &QPushButton::clicked, this, &TSettingsForm::NetDetectButtonClick);
+    connect(StartAtLoginCheckBox, &QCheckBox::toggled, this, &TSettingsForm::StartAtLoginCheckBoxClick);
 }
 
 void TSettingsForm::LoginNameEditChange() {
@@ -181,4 +182,8 @@ void TSettingsForm::NetDetectButtonClick() {
     AlwaysReconnectCheckBox->setChecked(true);
     AutoConnectCheckBox->setChecked(true);
     ReportErrorsCheckBox->setChecked(false);
+}
+
+void TSettingsForm::StartAtLoginCheckBoxClick() {
+    EnableApply();
 }

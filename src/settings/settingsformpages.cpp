@@ -179,6 +179,7 @@ QWidget* TSettingsForm::CreateCommonPage() {
     StatusRefreshIntervalSpinEdit = new TSpinEdit(1, 3, page);
     AboutToKickTimeSpinEdit->setMaximumWidth(RefreshIntervalSpinEdit->maximumWidth());
     EasyMouseCheckBox = new QCheckBox(QStringLiteral("Snadná myš"), page);
+    StartAtLoginCheckBox = new QCheckBox(QStringLiteral("Spouštět po přihlášení"), page);
 
     auto* topRow = new QHBoxLayout;
     topRow->addWidget(startGroup);
@@ -197,6 +198,7 @@ QWidget* TSettingsForm::CreateCommonPage() {
     layout->addLayout(
         NumberRow(QStringLiteral("Občerstvení stavu po"), StatusRefreshIntervalSpinEdit, QStringLiteral("minutách.")));
     layout->addWidget(EasyMouseCheckBox);
+    layout->addWidget(StartAtLoginCheckBox);
     layout->addStretch();
     return page;
 }

@@ -1,11 +1,13 @@
 #include "settings/settingsform.h"
 
+#include "settings/autostartentry.h"
 #include "settings/storereads.h"
 #include "settings/userchecklistbox.h"
 #include "store/encrypt.h"
 #include "store/sysreg.h"
 #include "widgets/application.h"
 #include "widgets/desktop.h"
+#include "widgets/modal.h"
 #include "widgets/windowstyle.h"
 
 #include <QCheckBox>
@@ -78,7 +80,7 @@ bool TSettingsForm::SettingsUnread() const {
 bool TSettingsForm::OpenForLoad(const QString& key) {
     TSysReg& store = SysReg();
     store.CloseKey();
-    if (store.OpenKey(key, true)) {
+    if (store.OpenKeyToRead(key, true)) {
         return true;
     }
     UnreadReasonText = store.FailureReason();
@@ -179,6 +181,8 @@ void TSettingsForm::ShowCommonSettings() {
     NewOnlyCheckBox->setChecked(Settings.NotifyNewUsersOnly);
     EasyMouseCheckBox->setChecked(Settings.EasyMouseMode);
     AboutToKickCheckBox->setChecked(Settings.AboutToKickWarning);
+    // Read afresh at every opening: the user or the desktop may have changed the entry meanwhile.
+    StartAtLoginCheckBox->setChecked(TAutostartEntry().IsOn());
     Loading = false;
 }
 
@@ -202,7 +206,20 @@ void TSettingsForm::SaveSettings() {
     SaveServerValues();
     SaveNickList();
     SaveCommonValues();
+    SaveStartAtLogin();
     ApplyButton->setEnabled(false);
+}
+
+void TSettingsForm::SaveStartAtLogin() {
+    const TAutostartEntry entry;
+    QString error;
+    if (entry.SetOn(StartAtLoginCheckBox->isChecked(), error)) {
+        return;
+    }
+    TModal::MessageBox(this, QStringLiteral("Spouštět po přihlášení"),
+                       QStringLiteral("Spouštění po přihlášení se nepodařilo změnit.\n%1").arg(error),
+                       QMessageBox::Warning);
+    StartAtLoginCheckBox->setChecked(entry.IsOn());
 }
 
 void TSettingsForm::SaveServerValues() {
@@ -251,6 +268,8 @@ void TSettingsForm::SaveCommonValues() {
     Settings.NotifyNewUsersOnly = NewOnlyCheckBox->isChecked();
     Settings.EasyMouseMode = EasyMouseCheckBox->isChecked();
     Settings.AboutToKickWarning = AboutToKickCheckBox->isChecked();
+    // In effect from now on, even should the store refuse to keep them.
+    Q_EMIT SettingsApplied();
 
     TSysReg& store = SysReg();
     store.CloseKey();

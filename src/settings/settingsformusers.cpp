@@ -139,7 +139,7 @@ void TSettingsForm::ShowEntry(int index, bool withComment) {
     TSysReg& store = SysReg();
     ReadOrKeep([&] {
         store.CloseKey();
-        store.OpenKey(NickCommentsKey, true);
+        store.OpenKeyToRead(NickCommentsKey, true);
         if (store.ValueExists(nick)) {
             CommentEdit->setPlainText(CommentForEdit(store.ReadString(nick)));
         } else {

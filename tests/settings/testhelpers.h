@@ -54,7 +54,7 @@ inline void ClickBox(QCheckBox* box) {
 // The captions of the message boxes shown so far, in order.
 inline QStringList ShownCaptions() {
     QStringList captions;
-    for (const TModal::TShownBox& box : TModal::Shown()) {
+    for (const TModal::TShownBox& box : ShownBoxes()) {
         captions.append(box.Caption);
     }
     return captions;

@@ -1,6 +1,7 @@
 // The settings dialog as the user drives it: pages, Apply, the enabling rules, the port check, the number fields,
-// the preset button, the always-on-top notice and the ways of closing it.
+// the preset button, the always-on-top notice, the start at login and the ways of closing it.
 
+#include "settings/autostartentry.h"
 #include "settings/settingsform.h"
 #include "store/settings.h"
 #include "store/sysreg.h"
@@ -10,9 +11,13 @@
 #include "widgets/modal.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -47,6 +52,21 @@ void ShowPage(TSettingsForm& form, QWidget* page) {
 }
 
 const QString PortCaption = QStringLiteral("Neplatný výběr portu");
+
+// What a desktop says of an entry file: empty when it passes desktop-file-validate (or the tool is missing).
+QString DesktopFileComplaint(const QString& path) {
+    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (validator.isEmpty()) {
+        return {};
+    }
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start(validator, {path});
+    if (!validate.waitForFinished(60000)) {
+        return QStringLiteral("desktop-file-validate did not end");
+    }
+    return validate.exitCode() == 0 ? QString() : QString::fromUtf8(validate.readAll());
+}
 
 } // namespace
 
@@ -85,6 +105,9 @@ private Q_SLOTS:
     void cleanup() {
         Form.reset();
         TestStore.reset();
+        const QString autostart = TAutostartEntry::DefaultFolder();
+        QFile::remove(autostart); // a plain file standing in the folder's way
+        QDir(autostart).removeRecursively();
     }
 
     void firstOpeningShowsAboutThenTheLastPage() {
@@ -124,6 +147,10 @@ private Q_SLOTS:
             ShowPage(form, form.CommonTabSheet);
             form.RefreshIntervalSpinEdit->setFocus();
             QTest::keyClick(form.RefreshIntervalSpinEdit, Qt::Key_Up);
+        }) << true;
+        QTest::newRow("clicking start at login") << TUserAction([](TSettingsForm& form) {
+            ShowPage(form, form.CommonTabSheet);
+            ClickBox(form.StartAtLoginCheckBox);
         }) << true;
         QTest::newRow("typing on the users page") << TUserAction([](TSettingsForm& form) {
             ShowPage(form, form.UserTabSheet);
@@ -214,7 +241,7 @@ private Q_SLOTS:
         QCOMPARE(ShownCaptions(), complains ? QStringList{PortCaption} : QStringList{});
         QCOMPARE(form.ProxyPortEdit->text(), complains ? QString() : typed);
         if (complains) {
-            const TModal::TShownBox& box = TModal::Shown().first();
+            const TModal::TShownBox& box = ShownBoxes().first();
             QCOMPARE(box.Icon, QMessageBox::Critical);
             QCOMPARE(box.Text, u"Hodnota, kterou jste zadali, není platná pro HTTP proxy server.\n"
                                u"Zvolte číslo v rozsahu 1..65535."_qs);
@@ -312,20 +339,134 @@ private Q_SLOTS:
         Store(ProductKey, u"AlwaysOnTop"_qs, 1);
         TSettingsForm& form = Open();
         QVERIFY(form.AlwaysOnTopCheckBox->isChecked());
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
         ShowPage(form, form.CommonTabSheet);
         ClickBox(form.AlwaysOnTopCheckBox);
         ClickBox(form.AlwaysOnTopCheckBox);
         ClickBox(form.AlwaysOnTopCheckBox);
         QCOMPARE(ShownCaptions(), QStringList(3, u"Vždy na vrchu"_qs));
-        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Information);
-        QCOMPARE(TModal::Shown().first().Text, u"Změna tohoto nastavení se projeví až po novém startu klienta."_qs);
+        QCOMPARE(ShownBoxes().first().Icon, QMessageBox::Information);
+        QCOMPARE(ShownBoxes().first().Text, u"Změna tohoto nastavení se projeví až po novém startu klienta."_qs);
         QTest::mouseClick(form.OKButton, Qt::LeftButton);
         QCOMPARE(StoredValue(ProductKey, u"AlwaysOnTop"_qs), TStoredValue{0});
         // The main window keeps its style until the next start; opening again shows no notice.
         QVERIFY(MainWindow.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         Open();
-        QCOMPARE(TModal::Shown().size(), 3);
+        QCOMPARE(ShownBoxes().size(), 3);
+    }
+
+    void startAtLoginFollowsTheEntryFile_data() {
+        QTest::addColumn<QString>("before"); // none, own (the entry the dialog writes), hidden, blocked
+        QTest::addColumn<bool>("shownOn");
+        QTest::addColumn<TUserAction>("action");
+        QTest::addColumn<bool>("fileAfter");
+        QTest::addColumn<bool>("onAfter");
+        const TUserAction tickAndOk = [](TSettingsForm& form) {
+            ClickBox(form.StartAtLoginCheckBox);
+            QTest::mouseClick(form.OKButton, Qt::LeftButton);
+        };
+        QTest::newRow("ticking and OK writes the entry") << "none" << false << tickAndOk << true << true;
+        QTest::newRow("clearing and Apply removes it") << "own" << true << TUserAction([](TSettingsForm& form) {
+            ClickBox(form.StartAtLoginCheckBox);
+            QTest::mouseClick(form.ApplyButton, Qt::LeftButton);
+        }) << false << false;
+        QTest::newRow("Zrušit changes nothing") << "none" << false << TUserAction([](TSettingsForm& form) {
+            ClickBox(form.StartAtLoginCheckBox);
+            QTest::mouseClick(form.CancelButton, Qt::LeftButton);
+        }) << false << false;
+        QTest::newRow("an entry a desktop switched off shows off and is kept")
+            << "hidden" << false
+            << TUserAction([](TSettingsForm& form) { QTest::mouseClick(form.OKButton, Qt::LeftButton); }) << true
+            << false;
+        QTest::newRow("ticking over it writes an entry that starts") << "hidden" << false << tickAndOk << true << true;
+        QTest::newRow("a folder that cannot be made: told, the box as it is")
+            << "blocked" << false << TUserAction([](TSettingsForm& form) {
+                   ClickBox(form.StartAtLoginCheckBox);
+                   QTest::mouseClick(form.ApplyButton, Qt::LeftButton);
+                   QCOMPARE(ShownCaptions(), QStringList{u"Spouštět po přihlášení"_qs});
+                   QVERIFY(!form.StartAtLoginCheckBox->isChecked());
+               })
+            << false << false;
+    }
+    void startAtLoginFollowsTheEntryFile() {
+        QFETCH(QString, before);
+        QFETCH(bool, shownOn);
+        QFETCH(TUserAction, action);
+        QFETCH(bool, fileAfter);
+        QFETCH(bool, onAfter);
+        const TAutostartEntry entry;
+        QVERIFY(QDir().mkpath(QFileInfo(TAutostartEntry::DefaultFolder()).absolutePath()));
+        QFile file(before == u"blocked"_qs ? TAutostartEntry::DefaultFolder() : entry.FilePath());
+        if (before != u"none"_qs) {
+            QVERIFY(QDir().mkpath(QFileInfo(file.fileName()).absolutePath()));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(before == u"own"_qs      ? TAutostartEntry::Contents(TAutostartEntry::ProgramForEntry())
+                       : before == u"hidden"_qs ? QByteArray("[Desktop Entry]\nType=Application\nName=Cvrlik\n"
+                                                             "Exec=cvrlik --autostart\nHidden=true\n")
+                                                : QByteArray("not a folder"));
+            file.close();
+        }
+        TSettingsForm& form = Open();
+        ShowPage(form, form.CommonTabSheet);
+        QCOMPARE(form.StartAtLoginCheckBox->isChecked(), shownOn);
+        action(form);
+        QCOMPARE(QFileInfo(entry.FilePath()).isFile(), fileAfter);
+        QCOMPARE(entry.IsOn(), onAfter);
+        if (onAfter) {
+            // The desktop runs this very program, hidden in the tray.
+            QFile written(entry.FilePath());
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            const QByteArray text = written.readAll();
+            QVERIFY2(text.contains("\nExec=" + QFile::encodeName(QCoreApplication::applicationFilePath()) +
+                                   " --autostart\n"),
+                     text.constData());
+            const QString complaint = DesktopFileComplaint(entry.FilePath());
+            QVERIFY2(complaint.isEmpty(), qPrintable(complaint));
+        }
+    }
+
+    void entryRemovedByHandShowsOffAtTheNextOpening() {
+        const TAutostartEntry entry;
+        QString error;
+        QVERIFY(entry.SetOn(true, error));
+        TSettingsForm& form = Open();
+        ShowPage(form, form.CommonTabSheet);
+        QVERIFY(form.StartAtLoginCheckBox->isChecked());
+        QTest::mouseClick(form.CancelButton, Qt::LeftButton);
+        QVERIFY(QFile::remove(entry.FilePath()));
+        Open();
+        QVERIFY(!form.StartAtLoginCheckBox->isChecked());
+        QTest::mouseClick(form.OKButton, Qt::LeftButton);
+        QVERIFY(!QFile::exists(entry.FilePath()));
+    }
+
+    void loginEntryNamesTheProgramAsTheDesktopReadsIt_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("found on the PATH") << "cvrlik"
+                                           << "cvrlik --autostart";
+        QTest::newRow("a plain path") << "/usr/local/bin/cvrlik"
+                                      << "/usr/local/bin/cvrlik --autostart";
+        QTest::newRow("a space: quoted") << "/opt/Moje programy/cvrlik"
+                                         << "\"/opt/Moje programy/cvrlik\" --autostart";
+        QTest::newRow("a percent sign: doubled") << "/opt/100%/cvrlik"
+                                                 << "/opt/100%%/cvrlik --autostart";
+        QTest::newRow("quote, dollar and backslash: escaped in quotes, the backslashes once more")
+            << "/opt/a\"b$c\\d/cvrlik"
+            << "\"/opt/a\\\\\"b\\\\$c\\\\\\\\d/cvrlik\" --autostart";
+    }
+    void loginEntryNamesTheProgramAsTheDesktopReadsIt() {
+        QFETCH(QString, program);
+        QFETCH(QString, exec);
+        const QByteArray text = TAutostartEntry::Contents(program);
+        QVERIFY2(text.contains("\nExec=" + exec.toUtf8() + "\n"), text.constData());
+        QTemporaryDir folder;
+        QFile file(folder.filePath(u"entry.desktop"_qs));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        const QString complaint = DesktopFileComplaint(file.fileName());
+        QVERIFY2(complaint.isEmpty(), qPrintable(complaint));
     }
 
     void everyWayOfClosing_data() {
@@ -367,8 +508,7 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
-    TModal::SetTestMode(true);
-    TDesktop::SetTestMode(true);
+    RecordSeams();
     TestSettingsDialog test;
     return QTest::qExec(&test, argc, argv);
 }

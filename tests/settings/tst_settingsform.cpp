@@ -66,8 +66,8 @@ private Q_SLOTS:
         QCOMPARE(form->VersionLabel->text(), QStringLiteral("Cvrlik klient v. 1.81"));
     }
 
-    // The store was held by another process while the dialog loaded; it is free again. A save of what the load
-    // could not read is refused until opening the dialog has read it, and goes through after that.
+    // Another process kept the store from being read while the dialog loaded; it is free again. A save of what the
+    // load could not read is refused until opening the dialog has read it, and goes through after that.
     void unreadPartIsSavedOnlyAfterALaterRead_data() {
         QTest::addColumn<QString>("save");
         QTest::newRow("settings saved") << u"settings"_qs;
@@ -76,20 +76,21 @@ private Q_SLOTS:
     void unreadPartIsSavedOnlyAfterALaterRead() {
         QFETCH(QString, save);
         TSysReg& store = SysReg();
-        QVERIFY(store.OpenKey(ProductKey, true));
-        store.WriteInteger(u"SessionRefresh"_qs, 60);
-        store.WriteString(u"LoginName"_qs, u"alice"_qs);
-        store.CloseKey();
-        QVERIFY(store.OpenKey(NickListKey, true));
-        store.WriteBool(u"bob"_qs, true);
-        store.CloseKey();
+        {
+            TSysReg before(store.Folder());
+            QVERIFY(before.OpenKey(ProductKey, true));
+            before.WriteInteger(u"SessionRefresh"_qs, 60);
+            before.WriteString(u"LoginName"_qs, u"alice"_qs);
+            QVERIFY(before.OpenKey(NickListKey, true));
+            before.WriteBool(u"bob"_qs, true);
+            before.CloseKey();
+        }
 
         std::unique_ptr<TSettingsForm> form;
         {
-            TSysReg holder(store.Folder());
-            QVERIFY(holder.OpenKey(ProductKey, true));
+            const TExclusiveHolder holder(store.DatabasePath());
+            QVERIFY(holder.IsHeld());
             form = CreateForm();
-            holder.CloseKey();
         }
         QVERIFY(form->SettingsUnread());
         QCOMPARE(Settings.SessionRefresh, 120);
@@ -386,7 +387,7 @@ private Q_SLOTS:
         QCOMPARE(StoredNames(NickListKey), (QStringList{u"adam"_qs, u"Bara"_qs}));
         QCOMPARE(StoredValue(NickListKey, u"Bara"_qs), TStoredValue{1});
         QCOMPARE(StoredValue(NickListKey, u"adam"_qs), TStoredValue{0});
-        QVERIFY(TDesktop::Calls().isEmpty());
+        QVERIFY(DesktopCalls().isEmpty());
     }
 
     void nickListKeyRemovedFromOutsideBeepsOnceAndIsCreatedAnew() {
@@ -395,10 +396,10 @@ private Q_SLOTS:
         form->UserCheckListBox->AddNick(u"bara"_qs);
         QVERIFY(SysReg().DeleteKey(NickListKey));
         form->SaveNickList();
-        QCOMPARE(TDesktop::Calls(), QStringList{u"critical-stop"_qs});
+        QCOMPARE(DesktopCalls(), QStringList{u"critical-stop"_qs});
         QCOMPARE(StoredNames(NickListKey), (QStringList{u"adam"_qs, u"bara"_qs}));
         form->SaveNickList();
-        QCOMPARE(TDesktop::Calls().size(), 1);
+        QCOMPARE(DesktopCalls().size(), 1);
     }
 
     void addOrUpdateUser_data() {
@@ -457,9 +458,9 @@ private Q_SLOTS:
         InstallSysReg(&TestStore->Registry);
 
         QCOMPARE(TApplication::ReportedFailures(), reportedBefore + 1);
-        QCOMPARE(TModal::Shown().size(), 1);
-        QCOMPARE(TModal::Shown().first().Caption, u"Cvrlik"_qs);
-        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);
+        QCOMPARE(ShownBoxes().size(), 1);
+        QCOMPARE(ShownBoxes().first().Caption, u"Cvrlik"_qs);
+        QCOMPARE(ShownBoxes().first().Icon, QMessageBox::Critical);
         // The values copied before the failure stay changed; the rest of the save was skipped.
         QCOMPARE(Settings.LoginName, u"Jarka"_qs);
         QVERIFY(form->isVisible());
@@ -486,15 +487,14 @@ private Q_SLOTS:
             &thrower, [] { throw 42; }, Qt::QueuedConnection);
         QCoreApplication::processEvents();
         QCOMPARE(TApplication::ReportedFailures(), reportedBefore + 2);
-        QVERIFY(TModal::Shown().at(0).Text.contains(u"boom"_qs));
-        QCOMPARE(TModal::Shown().at(1).Icon, QMessageBox::Critical);
+        QVERIFY(ShownBoxes().at(0).Text.contains(u"boom"_qs));
+        QCOMPARE(ShownBoxes().at(1).Icon, QMessageBox::Critical);
     }
 };
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
-    TModal::SetTestMode(true);
-    TDesktop::SetTestMode(true);
+    RecordSeams();
     TestSettingsForm test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -232,7 +232,7 @@ private Q_SLOTS:
         TSettingsForm& form = Open();
         TypeComment(form.CommentEdit, u"bez nicku"_qs);
         form.UserCheckListBox->setFocus(Qt::TabFocusReason);
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
         QVERIFY(form.NickEdit->text().isEmpty());
         QCOMPARE(form.SelectedIndex, -1);
         QVERIFY(!form.RemoveUserBtn->isEnabled());
@@ -316,7 +316,7 @@ private Q_SLOTS:
         form.UserCheckListBox->setFocus();
         QTest::keyClick(form.UserCheckListBox, Qt::Key_Delete);
         QCOMPARE(form.UserCheckListBox->Count(), 2);
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
     }
 
     void readdingAfterRemovalBringsTheCommentBack() {
@@ -356,8 +356,8 @@ private Q_SLOTS:
         TModal::PresetAnswer(static_cast<QMessageBox::StandardButton>(answer));
         ClickNick(form, u"Bara"_qs);
         QCOMPARE(ShownCaptions(), QStringList{u"Byla provedena změna"_qs});
-        QCOMPARE(TModal::Shown().first().Text, u"Chcete uložit změnu komentáře?"_qs);
-        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Question);
+        QCOMPARE(ShownBoxes().first().Text, u"Chcete uložit změnu komentáře?"_qs);
+        QCOMPARE(ShownBoxes().first().Icon, QMessageBox::Question);
         QCOMPARE(form.UserCheckListBox->NickAt(form.UserCheckListBox->currentRow()), selected);
         QCOMPARE(form.NickEdit->text(), selected);
         QCOMPARE(form.CommentEdit->toPlainText(), shown);
@@ -370,7 +370,7 @@ private Q_SLOTS:
         ClickNick(form, u"adam"_qs);
         TypeComment(form.CommentEdit, u"!"_qs);
         ClickNick(form, u"adam"_qs);
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
         QCOMPARE(form.CommentEdit->toPlainText(), u"soused\nz dílny!"_qs);
         QVERIFY(form.CommentChanged);
     }
@@ -539,8 +539,7 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
-    TModal::SetTestMode(true);
-    TDesktop::SetTestMode(true);
+    RecordSeams();
     TestUsersPage test;
     return QTest::qExec(&test, argc, argv);
 }
