@@ -22,6 +22,9 @@ constexpr Qt::Edges AllEdges = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::
 constexpr Qt::Edges LeftBottom = Qt::LeftEdge | Qt::BottomEdge;
 constexpr Qt::Edges RightBottom = Qt::RightEdge | Qt::BottomEdge;
 
+const QString StoreBusyText = QStringLiteral("Uložené zprávy teď nejde přečíst, úložiště má právě otevřené jiný "
+                                             "program. Zkuste to prosím za chvíli znovu.");
+
 // Closes the key after a read; a failure there loses nothing the viewer wrote.
 void CloseQuietly(TSysReg& store) {
     try {
@@ -142,16 +145,18 @@ void TInMsgForm::ShowReplyControls() {
     }
 }
 
-QStringList TInMsgForm::MessageNames() {
+std::optional<QStringList> TInMsgForm::MessageNames() {
     TSysReg& store = SysReg();
-    QStringList names;
+    std::optional<QStringList> names;
     try {
         store.CloseKey();
-        if (store.OpenKey(MessagesKeyOf(Nick), false)) {
+        if (store.OpenKeyToRead(MessagesKeyOf(Nick))) {
             names = store.GetValueNames();
+        } else if (store.FailureReason().isEmpty()) {
+            names = QStringList(); // no key: nothing stored
         }
     } catch (const std::exception&) {
-        names.clear();
+        names.reset();
     }
     CloseQuietly(store);
     return names;
@@ -161,17 +166,22 @@ void TInMsgForm::ShowCurrentMessage() {
     ShowReplyControls();
     MsgMemo->clear();
     NextMsgButton->setEnabled(false);
-    const QStringList names = MessageNames();
-    if (names.isEmpty()) {
+    const std::optional<QStringList> stored = MessageNames();
+    // Busy (another program holds the store) is not empty: the messages are still there, and so is their mark.
+    MsgMemo->setPlaceholderText(stored ? QString() : StoreBusyText);
+    if (!stored || stored->isEmpty()) {
         CurrentMessage.clear();
-        Q_EMIT NoMessagesLeft(Nick);
+        if (stored) {
+            Q_EMIT NoMessagesLeft(Nick);
+        }
         return;
     }
+    const QStringList& names = *stored;
     CurrentMessage = names.first();
     TSysReg& store = SysReg();
     try {
         store.CloseKey();
-        if (store.OpenKey(MessagesKeyOf(Nick), false)) {
+        if (store.OpenKeyToRead(MessagesKeyOf(Nick))) {
             MsgMemo->setPlainText(store.ReadString(CurrentMessage));
         }
     } catch (const std::exception&) {
@@ -200,7 +210,7 @@ void TInMsgForm::DeleteCurrentMessage() {
 }
 
 void TInMsgForm::MessageStored() {
-    if (MessageNames().size() > 1) {
+    if (MessageNames().value_or(QStringList()).size() > 1) {
         NextMsgButton->setEnabled(true);
     }
 }

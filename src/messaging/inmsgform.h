@@ -4,6 +4,7 @@
 #include <QList>
 #include <QRect>
 #include <QString>
+#include <optional>
 
 class QFrame;
 class QPlainTextEdit;
@@ -72,7 +73,8 @@ private:
     void ShowReplyControls();
     void DeleteCurrentMessage();
     // The sender's stored message names in the store's order; nothing when the store cannot be read.
-    QStringList MessageNames();
+    // The names of the sender's messages; nothing when the store cannot be read.
+    std::optional<QStringList> MessageNames();
 
     TMessagingSession& Session;
     QList<TAnchoredControl> AnchoredControls;

@@ -144,11 +144,18 @@ void TSendFormBase::MsgMemoChange() {
     UpdateUnsentMark();
 }
 
+QString TSendFormBase::MarkAddressee() const {
+    return NickLabel->text();
+}
+
+qsizetype TSendFormBase::TextFitting(const QString& message) const {
+    return MessageRequestBody(ActionField, Settings.LoginName, Session.SessionKey(), MarkAddressee(), message).TextSent;
+}
+
 void TSendFormBase::UpdateUnsentMark() {
     const QString message = MsgMemo->toPlainText();
-    const TMessageBody body =
-        MessageRequestBody(ActionField, Settings.LoginName, Session.SessionKey(), NickLabel->text(), message);
-    MsgMemo->MarkUnsent(body.TextSent < message.size() ? body.TextSent : -1);
+    const qsizetype fitting = TextFitting(message);
+    MsgMemo->MarkUnsent(fitting < message.size() ? fitting : -1);
 }
 
 void TSendFormBase::ApplyProxySettings() {
@@ -179,13 +186,10 @@ void TSendFormBase::BeginRequest() {
 }
 
 bool TSendFormBase::PostMessage(const QString& addressee) {
-    // The wait runs other handlers: Stop or Cancel pressed meanwhile means nothing goes out.
-    WaitUntilReady(*HttpClient);
-    if (StopRequested) {
-        return false;
-    }
-    const TMessageBody body =
-        MessageRequestBody(ActionField, Settings.LoginName, Session.SessionKey(), addressee, MsgMemo->toPlainText());
+    // What the mark leaves unmarked, also to an addressee with room for more.
+    const QString message = MsgMemo->toPlainText();
+    const TMessageBody body = MessageRequestBody(ActionField, Settings.LoginName, Session.SessionKey(), addressee,
+                                                 message.left(TextFitting(message)));
     delete PostBuffer;
     PostBuffer = new QBuffer(this);
     PostBuffer->setData(body.Body);
@@ -193,9 +197,11 @@ bool TSendFormBase::PostMessage(const QString& addressee) {
     HttpClient->PostBody = PostBuffer;
     HttpClient->URL = ServiceEndpoint();
     try {
+        // The client is Ready: every request of the dialog has ended (or was aborted, which leaves it Ready) before
+        // the next one starts.
         HttpClient->StartPost();
     } catch (const EHttpError& failure) {
-        // Cannot happen after the wait; should it, the user learns why nothing was sent.
+        // Should it be busy after all, the user learns why nothing was sent.
         EnableEditing();
         Session.ShowError(failure.Message, ConnectFailedCaption);
         return false;
@@ -233,16 +239,20 @@ void TSendFormBase::HttpClientDocData(const char* data, int length) {
 
 void TSendFormBase::HttpClientRequestDone(THttpRequest rqType, quint16 error) {
     PostsPending = qMax(0, PostsPending - 1);
-    if (PostsPending > 0 || !Waiting) {
-        return; // the end of a request that was aborted, or whose reply was read already
+    if (PostsPending > 0) {
+        return; // the end of a request that was aborted before the one now running
     }
-    if (rqType == THttpRequest::Post && error != NetError::None && error != NetError::Aborted) {
-        HandleTransportFailure(error);
-        return;
+    if (Waiting) {
+        if (rqType == THttpRequest::Post && error != NetError::None && error != NetError::Aborted) {
+            HandleTransportFailure(error);
+        } else {
+            // Also a request that ended without any document (an empty reply, an HTTP error without a body): an
+            // answer of none of the known texts, so the user can send again.
+            HandleReply(ReplyText.size() > ReplyKeep ? TSendOutcome::NoRights : SendOutcomeOf(ReplyText));
+        }
     }
-    // Also a request that ended without any document (an empty reply, an HTTP error without a body): an answer
-    // of none of the known texts, so the user can send again.
-    HandleReply(ReplyText.size() > ReplyKeep ? TSendOutcome::NoRights : SendOutcomeOf(ReplyText));
+    // No request of the dialog runs now and the client is Ready: a run goes on from here.
+    RequestEnded();
 }
 
 void TSendFormBase::HandleReply(TSendOutcome outcome) {
@@ -275,6 +285,8 @@ void TSendFormBase::HandleTransportFailure(quint16 error) {
 
 void TSendFormBase::TransportFailed() {}
 
+void TSendFormBase::RequestEnded() {}
+
 void TSendFormBase::EnableEditing() {
     StopButton->setEnabled(false);
     MsgMemo->setEnabled(true);
@@ -283,8 +295,8 @@ void TSendFormBase::EnableEditing() {
 
 void TSendFormBase::ResetDialog() {
     try {
+        // Ready on return: nothing of the request goes on.
         HttpClient->AbortRequest();
-        WaitUntilReady(*HttpClient);
     } catch (...) {
         // Whatever went wrong, the dialog is ready for the user again.
     }

@@ -43,6 +43,8 @@ public:
     bool Waiting = false;
     // The user pressed Stop or Cancel (or closed the dialog) during a run.
     bool StopRequested = false;
+    // A request or a run of requests is under way.
+    virtual bool RunActive() const { return Waiting; }
 
     // A reply longer than this is none of the service's short answers: no more of it is kept.
     static constexpr qsizetype ReplyKeep = 64;
@@ -72,8 +74,7 @@ protected:
     void ApplyProxySettings();
     // Clears the reply, enables Stop and disables the message and Send.
     void BeginRequest();
-    // Builds the body for the addressee, waits for the client and starts the POST. False when the user stopped
-    // meanwhile, or the client refused.
+    // Builds the body for the addressee and starts the POST. False when the client refused.
     bool PostMessage(const QString& addressee);
     // Stop, Cancel and transport failures: aborts the request and makes the dialog ready for another try.
     void ResetDialog();
@@ -84,10 +85,14 @@ protected:
     virtual void ReplyHandled(TSendOutcome outcome);
     virtual void TransportFailed();
     virtual void DialogReset();
+    // The request's end has been handled and the client is Ready: the next request of a run may start.
+    virtual void RequestEnded();
     virtual bool ClosesOnSuccess() const { return true; }
     virtual void FunctionKeyPressed(int key);
-    // A run of requests is under way (the dialog waits between them).
-    virtual bool RunActive() const { return Waiting; }
+    // The addressee whose request leaves the message the least room: the "will not fit" mark is computed for it,
+    // and no addressee gets more of the message than that.
+    virtual QString MarkAddressee() const;
+    void UpdateUnsentMark();
 
     void done(int result) override;
     void showEvent(QShowEvent* event) override;
@@ -98,7 +103,8 @@ protected:
 private:
     void HandleReply(TSendOutcome outcome);
     void HandleTransportFailure(quint16 error);
-    void UpdateUnsentMark();
+    // How much of the message fits into a request to the mark's addressee.
+    qsizetype TextFitting(const QString& message) const;
     void WatchKeysOf(QWidget* widget);
 
     QByteArray ActionField;

@@ -8,7 +8,6 @@
 #include "widgets/gauge.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QLabel>
 #include <QListWidget>
@@ -46,6 +45,23 @@ void TSendMsgForm::CreateBroadcastControls() {
 void TSendMsgForm::SendToAllCheckBoxClick(bool checked) {
     NewOnlyCheckBox->setEnabled(checked);
     SendHistoryListBox->setEnabled(checked);
+    UpdateUnsentMark();
+}
+
+QString TSendMsgForm::MarkAddressee() const {
+    if (!(Running ? Broadcasting : SendToAllCheckBox->isChecked())) {
+        return TSendFormBase::MarkAddressee();
+    }
+    // The nicks of the run (the next Send's before it starts). A nick goes into the request as it is, one byte a
+    // letter: the longest leaves the least room.
+    const QStringList recipients = Running ? RecipientList : RecipientList + Session.ReplyNicks();
+    QString longest;
+    for (const QString& nick : recipients) {
+        if (nick.size() > longest.size() && !IsExcludedNick(nick)) {
+            longest = nick;
+        }
+    }
+    return longest;
 }
 
 void TSendMsgForm::FunctionKeyPressed(int key) {
@@ -71,40 +87,50 @@ void TSendMsgForm::SendButtonClick() {
     RecipientList += Session.ReplyNicks();
     RecipientIndex = 0;
     Broadcasting = SendToAllCheckBox->isChecked();
-    const bool newOnly = NewOnlyCheckBox->isChecked();
-    if (Broadcasting && !PrepareRun(newOnly)) {
+    NewOnly = NewOnlyCheckBox->isChecked();
+    if (Broadcasting && !PrepareRun(NewOnly)) {
         return;
     }
     StopRequested = false;
     RunFailed = false;
     Running = true;
-    while (!StopRequested) {
-        BeginRequest();
-        QString addressee = NickLabel->text();
-        if (Broadcasting) {
-            const std::optional<QString> next = NextRecipient(newOnly);
-            if (!next) {
-                EndRun();
-                break;
-            }
-            addressee = *next;
-        }
-        if (!PostMessage(addressee) || !Broadcasting) {
-            break;
-        }
-        // Each recipient only after the reply to the one before has been read.
-        while (Waiting) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        }
-        if (RunFailed) {
-            break;
-        }
-        if (RecipientIndex >= RecipientList.size()) {
+    // For the nicks of this run: what the mark shows now is what every recipient gets.
+    UpdateUnsentMark();
+    SendNext();
+}
+
+void TSendMsgForm::SendNext() {
+    BeginRequest();
+    QString addressee = NickLabel->text();
+    if (Broadcasting) {
+        const std::optional<QString> next = NextRecipient(NewOnly);
+        if (!next) {
+            Running = false;
             EndRun();
-            break;
+            return;
         }
+        addressee = *next;
     }
-    Running = false;
+    if (!PostMessage(addressee)) {
+        RunFailed = true;
+        FinishRun();
+    } else if (!Broadcasting) {
+        Running = false; // the reply arrives through the client's events
+    }
+}
+
+void TSendMsgForm::RequestEnded() {
+    // Each recipient only after the reply to the one before has been read; a stop or a failure ended the run in the
+    // dialog's reset already.
+    if (!Running || Waiting) {
+        return;
+    }
+    if (RecipientIndex >= RecipientList.size()) {
+        Running = false;
+        EndRun();
+        return;
+    }
+    SendNext();
 }
 
 bool TSendMsgForm::PrepareRun(bool newOnly) {
@@ -148,6 +174,7 @@ std::optional<QString> TSendMsgForm::NextRecipient(bool newOnly) {
             AdvanceGauge();
             continue;
         }
+        LineOpen = true;
         return nick;
     }
     return std::nullopt;
@@ -157,11 +184,16 @@ void TSendMsgForm::AdvanceGauge() {
     Gauge->SetProgress(Gauge->Progress() + 1);
 }
 
+void TSendMsgForm::WriteOutcome(const QString& outcome) {
+    BroadcastLog.WriteLine(outcome);
+    LineOpen = false;
+}
+
 void TSendMsgForm::ReplyHandled(TSendOutcome outcome) {
     AdvanceGauge();
     if (Running && Broadcasting) {
         const QString result = outcome == TSendOutcome::Sent ? QStringLiteral(" ...OK") : QStringLiteral(" ...Error");
-        BroadcastLog.WriteLine(result);
+        WriteOutcome(result);
         // A nick the reply names twice (a user in two rooms) is in the log now: "Jen novým" passes over it.
         LogLines.append(CurrentLine + result);
     }
@@ -169,7 +201,7 @@ void TSendMsgForm::ReplyHandled(TSendOutcome outcome) {
 
 void TSendMsgForm::TransportFailed() {
     if (Running && Broadcasting) {
-        BroadcastLog.WriteLine(QStringLiteral(" ...Error"));
+        WriteOutcome(QStringLiteral(" ...Error"));
         // The user has the report and starts again when the connection works.
         RunFailed = true;
         StopRequested = true;
@@ -177,7 +209,22 @@ void TSendMsgForm::TransportFailed() {
 }
 
 void TSendMsgForm::DialogReset() {
+    FinishRun();
+}
+
+void TSendMsgForm::FinishRun() {
+    const bool completed = Running && !RunFailed && RecipientIndex >= RecipientList.size();
+    Running = false;
+    if (LineOpen) {
+        // Stopped while the reply was awaited: whether it arrived is not known, so the line says no outcome, but it
+        // ends; the log never keeps half a line.
+        BroadcastLog.WriteLine();
+        LineOpen = false;
+    }
     BroadcastLog.Close();
+    if (completed) {
+        EndRun(); // stopped while the last recipient's reply was awaited: the run is over all the same
+    }
 }
 
 void TSendMsgForm::EndRun() {

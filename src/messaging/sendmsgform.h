@@ -36,6 +36,8 @@ public:
     QStringList LogLines;
     TBroadcastLog BroadcastLog;
 
+    bool RunActive() const override { return Running; }
+
 public Q_SLOTS:
     void SendButtonClick() override;
     void SendToAllCheckBoxClick(bool checked);
@@ -44,25 +46,36 @@ protected:
     void ReplyHandled(TSendOutcome outcome) override;
     void TransportFailed() override;
     void DialogReset() override;
-    bool ClosesOnSuccess() const override { return !Expanded; }
+    // A run goes on after each success, also with its controls hidden again.
+    bool ClosesOnSuccess() const override { return !Expanded && !Broadcasting; }
+    QString MarkAddressee() const override;
     void FunctionKeyPressed(int key) override;
-    bool RunActive() const override { return Running; }
+    void RequestEnded() override;
 
 private:
     void CreateBroadcastControls();
     void ToggleExpanded();
     // Opens the log and writes the run's record; false when the run cannot start.
     bool PrepareRun(bool newOnly);
+    // Sends to the next recipient of the run (or the addressee of a single message), or ends the run when none is
+    // left. A run goes on from RequestEnded, once the reply to the recipient before has been read.
+    void SendNext();
     // The next recipient to send to, after recording and passing over those that are excluded or were served;
     // nothing when none is left.
     std::optional<QString> NextRecipient(bool newOnly);
     void AdvanceGauge();
+    void WriteOutcome(const QString& outcome);
+    // A run stopped (Stop, Cancel, the dialog closed, a failure): the log is left whole and closed.
+    void FinishRun();
     void EndRun();
 
     bool Running = false;
+    // The last Send started a broadcast run ("Poslat všem", shown or hidden again).
     bool Broadcasting = false;
+    bool NewOnly = false;
     // The run met a transport failure: it ends there.
     bool RunFailed = false;
-    // The log line of the recipient whose reply is awaited.
+    // The log line of the recipient whose reply is awaited, and whether it still waits for its outcome.
     QString CurrentLine;
+    bool LineOpen = false;
 };

@@ -63,6 +63,12 @@ class TestBroadcast : public QObject {
         TypeText(Dialog->MsgMemo, message);
     }
 
+    // Presses Send and waits until the run (or the single message) has ended.
+    void SendAndWait() {
+        Dialog->SendButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!Dialog->RunActive() && !Dialog->Waiting, NetTimeout);
+    }
+
     // Presses Stop once the stand-in has seen this many requests (after its handler, not inside it).
     void StopAtRequest(int count) {
         connect(&Fixture->Sim, &KlabosSim::Server::RequestRecorded, Dialog.get(), [this, count] {
@@ -94,25 +100,28 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("addressees");
         QTest::addColumn<QStringList>("logged");
         QTest::addColumn<bool>("refused"); // the service cannot be reached
+        QTest::addColumn<bool>("hidden");  // F11 hid the controls again before Send
         const QStringList both{"alice", "Bob"};
         QTest::newRow("new only passes over a nick the log has delivered to")
-            << both << true << QStringList{"Bob"} << QStringList{"alice ...Skipped", "Bob ...OK"} << false;
+            << both << true << QStringList{"Bob"} << QStringList{"alice ...Skipped", "Bob ...OK"} << false << false;
         QTest::newRow("to all, whatever the log holds")
-            << both << false << both << QStringList{"alice ...OK", "Bob ...OK"} << false;
+            << both << false << both << QStringList{"alice ...OK", "Bob ...OK"} << false << false;
+        QTest::newRow("controls hidden again: a success closes nothing, the run goes on")
+            << both << false << both << QStringList{"alice ...OK", "Bob ...OK"} << false << true;
         QTest::newRow("an excluded last nick gets nothing")
-            << QStringList{"Bob", "Admin"} << true << QStringList{"Bob"} << QStringList{"Bob ...OK"} << false;
+            << QStringList{"Bob", "Admin"} << true << QStringList{"Bob"} << QStringList{"Bob ...OK"} << false << false;
         QTest::newRow("a nick served before as the last one")
             << QStringList{"Bob", "alice"} << true << QStringList{"Bob"} << QStringList{"Bob ...OK", "alice ...Skipped"}
-            << false;
+            << false << false;
         QTest::newRow("new only: a nick named twice gets one message")
             << QStringList{"Bob", "bob"} << true << QStringList{"Bob"} << QStringList{"Bob ...OK", "bob ...Skipped"}
-            << false;
+            << false << false;
         QTest::newRow("an off-line nick is an error")
             << QStringList{"cyril", "Bob"} << true << QStringList{"cyril", "Bob"}
-            << QStringList{"cyril ...Error", "Bob ...OK"} << false;
+            << QStringList{"cyril ...Error", "Bob ...OK"} << false << false;
         // The run ends at a transport failure: the user has the report and starts again.
         QTest::newRow("a refused connection ends the run")
-            << both << false << QStringList() << QStringList{"alice ...Error"} << true;
+            << both << false << QStringList() << QStringList{"alice ...Error"} << true << false;
     }
     void runsOverTheReplyNicks() {
         QFETCH(QStringList, nicks);
@@ -120,13 +129,17 @@ private Q_SLOTS:
         QFETCH(QStringList, addressees);
         QFETCH(QStringList, logged);
         QFETCH(bool, refused);
+        QFETCH(bool, hidden);
         WriteLog("1.1.24 as Kormoran.\r\nText: Ahoj\r\n\r\n[10:00:00] alice ...OK\r\n");
         Fixture->Session.Nicks = nicks;
         OpenExpanded(QStringLiteral("Ahoj všem"), newOnly);
+        if (hidden) {
+            QTest::keyClick(Dialog->MsgMemo, Qt::Key_F11);
+        }
         if (refused) {
             Fixture->Sim.StopListening();
         }
-        Dialog->SendButtonClick(); // returns when the run has ended
+        SendAndWait();
 
         QCOMPARE(Fixture->Addressees(), addressees);
         QCOMPARE(RecipientLines(), logged);
@@ -134,7 +147,7 @@ private Q_SLOTS:
                  refused ? QStringLiteral("Připraven...") : QStringLiteral("Rozesílaní bylo dokončeno."));
         QVERIFY(!Dialog->BroadcastLog.IsOpen());
         QCOMPARE(Dialog->Gauge->Progress(), refused ? 0 : nicks.size());
-        QTRY_COMPARE_WITH_TIMEOUT(TModal::Shown().size(), refused ? 1 : 0, NetTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(ShownBoxes().size(), refused ? 1 : 0, NetTimeout);
         QCOMPARE(Dialog->SendHistoryListBox->count(), logged.size());
         // The dialog is ready for the next run.
         QVERIFY(Dialog->SendButton->isEnabled() && Dialog->MsgMemo->isEnabled() && !Dialog->StopButton->isEnabled());
@@ -155,7 +168,7 @@ private Q_SLOTS:
         }
         Fixture->Session.Nicks = {QStringLiteral("alice")};
         OpenExpanded(QStringLiteral("Ahoj všem"), true);
-        Dialog->SendButtonClick();
+        SendAndWait();
 
         const QByteArray expected = separator + ToCp1250(LogDate(QDate::currentDate())) +
                                     " as Kormoran.\r\nOnly send to users that are NOT already in this log.\r\n"
@@ -188,29 +201,50 @@ private Q_SLOTS:
         connect(&Fixture->Sim, &KlabosSim::Server::RequestRecorded, Dialog.get(),
                 [this, stopAt] { Fixture->Sim.SetDelay(Fixture->Sim.Requests().size() == stopAt - 1 ? 120000 : 0); });
         StopAtRequest(stopAt);
-        Dialog->SendButtonClick();
+        SendAndWait();
 
         QCOMPARE(Fixture->Sim.Requests().size(), stopAt);
         QCOMPARE(Dialog->StatusLabel->text(), status);
         QCOMPARE(RecipientLines(), logged);
+        QVERIFY(LogBytes().endsWith("\r\n")); // no half line: the stopped recipient's line ends
         QVERIFY(!Dialog->BroadcastLog.IsOpen());
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
     }
 
     void secondRunGoesThroughTheFirstRunsNicksAgain() {
         Fixture->Session.Nicks = {QStringLiteral("alice")};
         OpenExpanded(QStringLiteral("Ahoj"), false);
-        Dialog->SendButtonClick();
+        SendAndWait();
         Fixture->Session.Nicks = {QStringLiteral("Bob")};
-        Dialog->SendButtonClick();
+        SendAndWait();
         QCOMPARE(Dialog->RecipientList, (QStringList{"alice", "Bob"}));
         QCOMPARE(Fixture->Addressees(), (QStringList{"alice", "alice", "Bob"}));
         QCOMPARE(RecipientLines(), (QStringList{"alice ...OK", "Bob ...OK"}));
     }
 
+    // The mark holds for the longest nick of the run, not the one in the title strip, also one that a refresh
+    // brought after the typing: every recipient gets the message up to the mark, none more, none less.
+    void markHoldsForTheLongestRecipient() {
+        const QString longNick = QStringLiteral("Bartolomej_z_Horni_Dolni_Lhoty");
+        Fixture->Session.Nicks = {QStringLiteral("alice")};
+        OpenExpanded(QString(), false);
+        // Room for all of it in a message to alice, not in one to the long nick.
+        const QString message = QStringLiteral("Příliš žluťoučký kůň ").repeated(5).left(100);
+        TypeText(Dialog->MsgMemo, message);
+        QCOMPARE(Dialog->MsgMemo->UnsentFrom(), -1);
+        Fixture->Session.Nicks.append(longNick);
+        SendAndWait();
+        const qsizetype marked = Dialog->MsgMemo->UnsentFrom();
+        QVERIFY(marked > 0);
+        QCOMPARE(Fixture->Addressees(), (QStringList{"alice", longNick}));
+        for (const KlabosSim::RecordedRequest& request : Fixture->Sim.Requests()) {
+            QCOMPARE(request.Field(QStringLiteral("text")), message.left(marked));
+        }
+    }
+
     void nobodyOnline() {
         OpenExpanded(QStringLiteral("Ahoj"), true);
-        Dialog->SendButtonClick();
+        SendAndWait();
         QCOMPARE(Dialog->StatusLabel->text(), QStringLiteral("Nikdo není on-line."));
         QVERIFY(!QFile::exists(LogPath));
         QVERIFY(Fixture->Sim.Requests().isEmpty());
@@ -219,8 +253,7 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
-    TModal::SetTestMode(true);
-    TDesktop::SetTestMode(true);
+    RecordSeams();
     TestBroadcast test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -101,6 +101,25 @@ private Q_SLOTS:
         QCOMPARE(viewer->NextMsgButton->isEnabled(), nextEnabled);
     }
 
+    // Another program holding the store (the store tool importing) is no empty store: the viewer shows nothing, and
+    // the sender keeps the envelope mark.
+    void heldStoreIsNotEmpty() {
+        {
+            TSysReg before(TestStore->Registry.Folder());
+            QVERIFY(before.OpenKey(MessagesKeyOf(Sender), true));
+            before.WriteString(QStringLiteral("20240101120001"), MessageText(1));
+            before.CloseKey();
+        }
+        const TExclusiveHolder holder(TestStore->Registry.DatabasePath());
+        QVERIFY(holder.IsHeld());
+        TInMsgForm viewer(Session);
+        viewer.Nick = Sender;
+        QSignalSpy emptied(&viewer, &TInMsgForm::NoMessagesLeft);
+        viewer.show();
+        QVERIFY(emptied.isEmpty());
+        QVERIFY(viewer.MsgMemo->toPlainText().isEmpty() && !viewer.MsgMemo->placeholderText().isEmpty());
+    }
+
     void replyControlsFollowTheSession_data() {
         QTest::addColumn<bool>("loggedIn");
         QTest::addColumn<QString>("listed");   // the sender's entry: "room", "client", "offline" or "none"

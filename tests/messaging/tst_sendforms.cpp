@@ -165,7 +165,7 @@ private Q_SLOTS:
         // Whatever the answer, the text stays for another try.
         QVERIFY(dialog->MsgMemo->isEnabled() && dialog->SendButton->isEnabled() && !dialog->StopButton->isEnabled());
         QCOMPARE(dialog->MsgMemo->toPlainText(), QStringLiteral("Ahoj"));
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
     }
 
     // Stop during a request, and a refused connection: either way the dialog is ready for another try.
@@ -192,16 +192,16 @@ private Q_SLOTS:
         TypeText(dialog->MsgMemo, QStringLiteral("Jsi tam?"));
         QTest::mouseClick(dialog->SendButton, Qt::LeftButton);
         if (refused) {
-            QTRY_COMPARE_WITH_TIMEOUT(TModal::Shown().size(), 1, NetTimeout);
-            QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Chyba připojování"));
-            QCOMPARE(TModal::Shown().first().Text,
+            QTRY_COMPARE_WITH_TIMEOUT(ShownBoxes().size(), 1, NetTimeout);
+            QCOMPARE(ShownBoxes().first().Caption, QStringLiteral("Chyba připojování"));
+            QCOMPARE(ShownBoxes().first().Text,
                      QStringLiteral("Server korektně neodpověděl.\r\nZkontroluje "
                                     "připojení a nastavení proxy serveru.\r\n\r\nChyba: 10061"));
         } else {
             QTRY_COMPARE_WITH_TIMEOUT(Fixture->Sim.Requests().size(), 1, NetTimeout);
             QVERIFY(dialog->StopButton->isEnabled() && !dialog->MsgMemo->isEnabled());
             QTest::mouseClick(dialog->StopButton, Qt::LeftButton);
-            QVERIFY(TModal::Shown().isEmpty());
+            QVERIFY(ShownBoxes().isEmpty());
         }
         QCOMPARE(Fixture->Session.ReconnectBox.isChecked(), !refused);
         QCOMPARE(dialog->StatusLabel->text(), QStringLiteral("Připraven..."));
@@ -244,8 +244,7 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
-    TModal::SetTestMode(true);
-    TDesktop::SetTestMode(true);
+    RecordSeams();
     TestSendForms test;
     return QTest::qExec(&test, argc, argv);
 }
