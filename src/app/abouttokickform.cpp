@@ -5,7 +5,6 @@
 #include "widgets/fonts.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QLabel>
 #include <QTimer>
 
@@ -58,7 +57,9 @@ void TAboutToKickForm::WarnStep() {
         raise(); // above every other program's windows, but never over the program's own active one
     }
     ++WarnTicks;
-    move(QCursor::pos() + PointerOffset);
+    // Also where no place can be chosen (Wayland, the main window hidden): the warning then shows where the
+    // compositor puts it.
+    Placement.Place(*this);
     TDesktop::Beep();
 }
 

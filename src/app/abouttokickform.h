@@ -1,12 +1,15 @@
 #pragma once
 
+#include "app/popupplacement.h"
+
 #include <QWidget>
 
 class QLabel;
 class QTimer;
 
 // The warning that the user's own idle time nears the service's idle limit: a red bar with a fixed text that hangs
-// just above the mouse pointer for two seconds, beeping ten times a second.
+// just above the mouse pointer (under Wayland: over the main window, popupplacement.h) for two seconds, beeping ten
+// times a second.
 class TAboutToKickForm : public QWidget {
     Q_OBJECT
 public:
@@ -15,6 +18,8 @@ public:
     static constexpr QSize Size{239, 28};
     // The bar's top-left corner, from the pointer's hot spot.
     static constexpr QPoint PointerOffset{-50, -35};
+    // Where the pointer cannot be followed: across the top of the main window.
+    static constexpr QPoint BesideOffset{-25, 6};
     static constexpr int Steps = 20;
 
     QLabel* Panel1 = nullptr;
@@ -24,6 +29,7 @@ public:
 
     // Starts one warning; nothing while one runs.
     void Warn();
+    TPopupPlacement Placement{PointerOffset, BesideOffset};
 
 public Q_SLOTS:
     // One step of the warning, every 100 ms: follow the pointer and beep; the twentieth ends it.

@@ -79,10 +79,11 @@ void TDesktopNotifier::Send(const QString& slotKey, const QString& summary) {
     const QStringList actions =
         message ? QStringList{DefaultAction, QStringLiteral("Zobrazit Cvrlika")} : QStringList();
     QVariantMap hints;
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("cvrlik"));
+    // The desktop entry and the icon are installed under the application id.
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral(CVRLIK_APP_ID));
     // The nicks and senders go into the summary, which a server never reads as markup.
-    call << QStringLiteral("Cvrlik") << slot.Id << QStringLiteral("cvrlik") << summary << QString() << actions << hints
-         << qint32(-1);
+    call << QStringLiteral("Cvrlik") << slot.Id << QStringLiteral(CVRLIK_APP_ID) << summary << QString() << actions
+         << hints << qint32(-1);
     slot.CallPending = true;
     auto* watcher = new QDBusPendingCallWatcher(Bus->asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,

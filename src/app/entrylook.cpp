@@ -2,6 +2,8 @@
 
 #include "widgets/imagelists.h"
 
+#include <QStringList>
+
 namespace {
 
 const QColor NewlyArrivedGreen(61, 243, 134);
@@ -49,7 +51,50 @@ void LookWhileLoggedOut(const TEntryState& state, TEntryLook& look) {
     }
 }
 
+// "1 minuta", "3 minuty", "5 minut": the noun after a number, as Czech bends it.
+QString Minutes(int count) {
+    if (count == 1) {
+        return QStringLiteral("1 minuta");
+    }
+    const QString noun = count >= 2 && count <= 4 ? QStringLiteral("minuty") : QStringLiteral("minut");
+    return QString::number(count) + QLatin1Char(' ') + noun;
+}
+
+QStringList SpokenStateWhileLoggedIn(const TEntryState& state) {
+    QStringList parts;
+    if (!state.HasRooms && !state.IsClient) {
+        parts << QStringLiteral("mimo chat");
+        return parts;
+    }
+    if (state.NewlyArrived) {
+        parts << QStringLiteral("nově příchozí");
+    }
+    if (state.HasRooms) {
+        parts << (state.IsClient ? QStringLiteral("v místnosti i v klientovi") : QStringLiteral("v místnosti"));
+        parts << Minutes(state.MinIdle) + QStringLiteral(" bez činnosti");
+    } else {
+        parts << QStringLiteral("v klientovi");
+    }
+    return parts;
+}
+
 } // namespace
+
+QString EntrySpokenText(const TEntryState& state) {
+    QStringList parts{state.Nick};
+    if (state.LoggedIn) {
+        parts << SpokenStateWhileLoggedIn(state);
+    } else {
+        parts << QStringLiteral("stav neznámý");
+        if (state.Seen) {
+            parts << QStringLiteral("dříve na chatu");
+        }
+    }
+    if (state.HasMessages) {
+        parts << QStringLiteral("nepřečtené zprávy");
+    }
+    return parts.join(QStringLiteral(", "));
+}
 
 TEntryLook EntryLook(const TEntryState& state) {
     TEntryLook look;

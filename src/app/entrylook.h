@@ -33,3 +33,7 @@ struct TEntryLook {
 // The look of one entry: the state icon and text of the service's last reply while logged in, a grey dot with
 // the seen users marked in red otherwise; bold for a notify flag, strike-out for a nick no longer watched.
 TEntryLook EntryLook(const TEntryState& state);
+
+// What a screen reader says for the entry, in Czech: the nick, its state (newly arrived, in a room, on the client,
+// off-line, or unknown while logged out), the idle minutes and unread messages; what the look shows, for the ear.
+QString EntrySpokenText(const TEntryState& state);

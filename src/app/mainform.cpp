@@ -4,9 +4,11 @@
 #include "app/goodbyeform.h"
 #include "app/notifyform.h"
 #include "app/onlinelistbox.h"
+#include "app/popupplacement.h"
 #include "app/soundplayer.h"
 #include "settings/settingsform.h"
 #include "settings/userchecklistbox.h"
+#include "store/clocktimer.h"
 #include "store/settings.h"
 #include "store/sysreg.h"
 #include "store/testing.h"
@@ -30,7 +32,6 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSystemTrayIcon>
-#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -83,6 +84,8 @@ void TMainForm::CreateControls() {
     GoChatSpeedButton = new TSpeedButton(this);
     GoChatSpeedButton->SetGlyph(PicturePixmap(QStringLiteral("logo"), {115, 34}), TSpeedButton::TGlyphPlace::RightEnd);
     GoChatSpeedButton->setToolTip(QString());
+    // The buttons show pictures only; a screen reader says these names.
+    GoChatSpeedButton->setAccessibleName(QStringLiteral("Domovská stránka Cvrlika"));
     Place(GoChatSpeedButton, {64, 4, 120, 39}, TopRight);
     connect(GoChatSpeedButton, &TSpeedButton::clicked, this, &TMainForm::GoChatSpeedButtonClick);
 
@@ -100,6 +103,7 @@ void TMainForm::CreateControls() {
     ConnectSpeedButton = new TSpeedButton(this);
     ConnectSpeedButton->SetGlyph(PicturePixmap(QStringLiteral("connect"), {20, 18}), TSpeedButton::TGlyphPlace::Centre);
     Place(ConnectSpeedButton, {5, 347, 37, 22}, LeftBottom);
+    ConnectSpeedButton->setAccessibleName(QStringLiteral("Připojit nebo odpojit"));
     // Connecting and disconnecting are the session's: ConnectSpeedButtonClick.
 
     SettingsSpeedButton = new TSpeedButton(this);
@@ -107,6 +111,7 @@ void TMainForm::CreateControls() {
     SettingsSpeedButton->SetGlyph(PicturePixmap(QStringLiteral("menu-glyph"), {12, 12}),
                                   TSpeedButton::TGlyphPlace::RightOfCaption);
     SettingsSpeedButton->SetFaceColour(QColor(212, 208, 200));
+    SettingsSpeedButton->setAccessibleName(QStringLiteral("Nastavení"));
     Place(SettingsSpeedButton, {113, 347, 69, 22}, RightBottom);
     connect(SettingsSpeedButton, &TSpeedButton::clicked, this, &TMainForm::SettingsSpeedButtonClick);
 
@@ -129,14 +134,7 @@ void TMainForm::CreateControls() {
     RedDiodShape->hide();
     Place(RedDiodShape, {32, 375, 7, 7}, LeftBottom);
 
-    ControlTimer = new QTimer(this);
-    ControlTimer->setInterval(Squeezed(ControlTimerInterval));
-    ControlTimer->setTimerType(Qt::PreciseTimer);
-    connect(ControlTimer, &QTimer::timeout, this, &TMainForm::ControlTimerTimer);
-    RefreshTimer = new QTimer(this);
-    RefreshTimer->setInterval(Squeezed(RefreshTimerInterval));
-    RefreshTimer->setTimerType(Qt::PreciseTimer);
-    connect(RefreshTimer, &QTimer::timeout, this, &TMainForm::RefreshTimerTimer);
+    CreateTimers();
 
     SoundPlayer = new TSoundPlayer(this);
     connect(SoundPlayer, &TSoundPlayer::Failed, this, [this] { SoundUnavailable = true; });
@@ -146,10 +144,9 @@ void TMainForm::CreateTrayIcon() {
     TrayPopupMenu = new QMenu(this);
     EndSession = TrayPopupMenu->addAction(QStringLiteral("&Konec"));
     connect(EndSession, &QAction::triggered, this, &TMainForm::EndSessionClick);
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        // Without a tray the window itself is the way back to the program: it is shown at start and never hides.
-        return;
-    }
+    // Made also while the desktop has no tray (a panel started after the program at login): the icon goes into the
+    // tray once one appears. Until then the window itself is the way back to the program: it is shown at start and
+    // does not hide.
     TrayIcon = new QSystemTrayIcon(MiscImageList.value(TrayNormalImage), this);
     TrayIcon->setToolTip(QStringLiteral("Cvrlik - klient pro Klabos"));
     TrayIcon->setContextMenu(TrayPopupMenu);
@@ -165,6 +162,7 @@ void TMainForm::SetSettingsForm(TSettingsForm* form) {
     SettingsForm = form;
     if (SettingsForm) {
         connect(SettingsForm, &TSettingsForm::LoginNameChanged, this, &TMainForm::ClearSessionKey);
+        connect(SettingsForm, &TSettingsForm::SettingsApplied, this, &TMainForm::SettingsApplied);
     }
 }
 
@@ -182,8 +180,9 @@ void TMainForm::FormCreate() {
     NotifyCounter = 1;
     ArrivalList.Clear();
     ResetConnection();
-    ControlTimer->start();
-    RefreshTimer->stop();
+    // Nothing is due and nothing blinks yet: the timers wait for the session's state to ask for them.
+    RefreshTimer->Stop();
+    StateChanged();
     LoggedIn = false;
     ConnectionWanted = false;
     OwnIdle = 0;
@@ -197,7 +196,7 @@ void TMainForm::FormCreate() {
 void TMainForm::RestoreGeometry() {
     TSysReg& store = SysReg();
     store.CloseKey();
-    GeometryUnread = !store.OpenKey(ProductKey, true);
+    GeometryUnread = !store.OpenKeyToRead(ProductKey, true);
     RestoredFully = false;
     // Each value is applied as soon as it is read; the first missing or mistyped one ends the restore, and the
     // window goes to the centre of the screen with what was applied so far.
@@ -208,6 +207,7 @@ void TMainForm::RestoreGeometry() {
         move(left, y());
         const int top = store.ReadInteger(QStringLiteral("WindowTop"));
         move(x(), top);
+        StoredPlace = QPoint(left, top);
         // A size larger than the whole desktop is no size the user gave the window.
         const int storedWidth = qMin(store.ReadInteger(QStringLiteral("WindowWidth")), desktop.width());
         PendingOuterWidth = storedWidth;
@@ -260,6 +260,11 @@ void TMainForm::FitFrame() {
 }
 
 QRect TMainForm::StoredGeometry() const {
+    // Under Wayland the compositor places the window and tells no program where: the place read at start stays for
+    // the next start under X11, or the screen's corner when none was stored.
+    if (!TPopupPlacement::ProgramPlacesWindows()) {
+        return QRect(StoredPlace.value_or(QPoint(0, 0)), frameGeometry().size());
+    }
     return frameGeometry();
 }
 
@@ -305,7 +310,12 @@ void TMainForm::FormShow() {
 void TMainForm::FormCloseQuery() {
     // A report still waiting would open over the farewell window, about a session that is ending anyway.
     ErrorBoxes->Stop();
+    QuitRequested = true;
     ResetConnection();
+    // Nothing is due any more: no refresh, no reconnect, no mark to end.
+    ConnectionWanted = false;
+    RefreshTimer->Stop();
+    ArrivalTimer->Stop();
     // No session event may arrive while closing. The client itself goes only once control is back in the event
     // loop: the close may come while one of its handlers is on the stack (an error box's own event loop inside it),
     // and that handler must return into a live object.
@@ -321,7 +331,16 @@ void TMainForm::FormCloseQuery() {
 }
 
 void TMainForm::EndSessionClick() {
-    close();
+    RequestQuit();
+}
+
+void TMainForm::RequestQuit() {
+    if (QuitRequested) {
+        return;
+    }
+    QuitRequested = true;
+    ResetConnection();
+    TModal::Quit(this, [this] { close(); });
 }
 
 void TMainForm::ClearSessionKey() {

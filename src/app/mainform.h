@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/replyprogress.h"
+#include "app/stateflag.h"
 #include "net/httpclient.h"
 #include "net/neterror.h"
 #include "session/arrivallist.h"
@@ -22,8 +23,11 @@ class TDesktopNotifier;
 class TNotifyForm;
 class QLabel;
 class QMenu;
-class QTimer;
+class TClockTimer;
+struct TArrivalRecord;
 struct TEntryLook;
+struct TEntryState;
+struct TMessageReply;
 struct TNickMenuInput;
 struct TUserDetails;
 enum class TNickAction;
@@ -50,9 +54,11 @@ public:
     // The client area when no geometry is stored, and the smallest outer size.
     static constexpr QSize DesignClientSize{188, 387};
     static constexpr QSize MinimumOuterSize{134, 180};
-    // The two timers' intervals by design; a test run squeezes what they run at (store/testing.h).
-    static constexpr int ControlTimerInterval = 200;
-    static constexpr int RefreshTimerInterval = 1000;
+    // One step of the blinking lights, "NET" label and tray icon.
+    static constexpr qint64 BlinkStep = 200;
+    // A connect that has not reached the server after this much counted time is restarted; as much counted time
+    // separates automatic reconnects (milliseconds of the program's clock).
+    static constexpr qint64 ConnectTimeLimit = 8400;
 
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -63,11 +69,16 @@ public:
 
     // Ends the run: frees what the window owns and stores its geometry. A failed store write throws.
     void FormDestroy();
+    // The end of the run asked for (a termination signal, "&Konec" in the tray), at any moment: nothing more goes
+    // out, the open boxes and dialogs close, and once their exec() calls have returned the window closes the normal
+    // way (the close query, the farewell window).
+    void RequestQuit();
 
     // The session (mainformsession.cpp).
     // Starts a login, or a people request with the session key held.
     void Connect();
-    // Aborts both HTTP clients, waits until they are idle and clears the session flags; the key and the list stay.
+    // Aborts both HTTP clients (they are idle on return), drops a waiting retrieval and clears the session flags; the
+    // key and the list stay.
     void ResetConnection();
     // The error report of the session and the send dialogs: a modal error box owned by this window. The box opens
     // from the event loop once the caller's handler has returned (see TQueuedBoxes); what the caller changes along
@@ -75,6 +86,13 @@ public:
     void ShowError(const QString& text, const QString& caption);
     // Rebuilds the on-line list from the people reply in ReplyBuffer (mainformlist.cpp).
     void UpdateOnlineList();
+
+    // Time (mainformtimers.cpp). Derives from the session's state what runs: the blinking, the watchdog and the
+    // reconnect; every change of a state flag calls it.
+    void StateChanged();
+    // Arms the arrival timer for the newly-arrived mark that ends first (after the arrival list changed).
+    void ArrivalsChanged();
+    bool NewlyArrived(const TArrivalRecord& arrival) const;
 
     // Incoming messages (mainformmessages.cpp).
     // Asks the service for the next message after LastMsgId; nothing while a retrieval runs.
@@ -90,7 +108,9 @@ public:
     void OpenSendMessage(const QString& nick);
     void OpenSendClientMessage(const QString& nick);
 
-    // The list's painting (mainformpaint.cpp): how the entry in the row looks now.
+    // The list's painting (mainformpaint.cpp): the entry in the row as it stands now, how it looks, and what a
+    // screen reader says for it.
+    TEntryState OnlineListBoxState(int row);
     TEntryLook OnlineListBoxLook(int row);
     // The nick menu and the list's actions (mainformmenu.cpp). The selected entry's row, -1 for none.
     int SelectedEntry() const;
@@ -132,10 +152,14 @@ public:
     QLabel* AlwaysReconnectLabel = nullptr;
     TShape* GreenDiodShape = nullptr;
     TShape* RedDiodShape = nullptr;
-    QTimer* ControlTimer = nullptr;
-    QTimer* RefreshTimer = nullptr;
+    // Every timer is armed only while something is due: the blinking's next step, the next refresh, the watchdog or
+    // reconnect, the end of the first newly-arrived mark.
+    TClockTimer* ControlTimer = nullptr;
+    TClockTimer* RefreshTimer = nullptr;
+    TClockTimer* WatchdogTimer = nullptr;
+    TClockTimer* ArrivalTimer = nullptr;
     TSoundPlayer* SoundPlayer = nullptr;
-    QSystemTrayIcon* TrayIcon = nullptr; // none where the desktop has no tray
+    QSystemTrayIcon* TrayIcon = nullptr; // made at start, whether a tray is there yet or not
     QMenu* TrayPopupMenu = nullptr;
     QAction* EndSession = nullptr;
     QMenu* NickPopupMenu = nullptr; // built afresh on every mouse-up over the list
@@ -160,20 +184,28 @@ public:
     TArrivalList ArrivalList;
     QString SessionKey;
     int NotifyCounter = 1;
-    bool LoggedIn = false;
-    bool ConnectionWanted = false;
-    bool Connecting = false;
-    bool Transferring = false;
+    TStateFlag LoggedIn{[this] { StateChanged(); }};
+    TStateFlag ConnectionWanted{[this] { StateChanged(); }};
+    TStateFlag Connecting{[this] { StateChanged(); }};
+    TStateFlag Transferring{[this] { StateChanged(); }};
     int OwnIdle = 0;
     bool InMsgBusy = false;
+    // A retrieval was asked for while the session client was busy: it starts when that client's request is done.
+    bool RetrievalWaiting = false;
     QString LastMsgId = QStringLiteral("0");
+    // The id of the last message whose reply was cut short, while no later one has been read.
+    QString CutMessageId;
     bool SoundUnavailable = false;
     int LoginPhase = 0; // 0: login outstanding; 1: first people request outstanding; 2: refreshing
     QString ReplyBuffer;
-    int TickCounter = 0;
-    int RefreshCounter = 0;
+    // The time counted since the last Connect in the states where it counts (a connect not yet through, a reconnect
+    // pending), and since when it counts now (-1: it stands still).
+    qint64 TickCounter = 0;
+    qint64 TickCountingSince = -1;
+    // When the last people reply was handled: the next refresh is due SessionRefresh + 1 s after it.
+    qint64 RefreshFrom = 0;
     QString InMsgBuffer;
-    bool HasStoredMessages = false;
+    TStateFlag HasStoredMessages{[this] { StateChanged(); }};
     // The index in MiscImageList of the tray image shown now (the blank image and the message image alternate).
     int TrayImage = 0;
 
@@ -198,8 +230,16 @@ public Q_SLOTS:
     void ConnectSpeedButtonClick();
     void ControlTimerTimer();
     void RefreshTimerTimer();
+    void WatchdogTimerTimer();
+    void ArrivalTimerTimer();
+    // The settings dialog saved new values: a refresh, a reconnect or a mark may be due at another time now.
+    void SettingsApplied();
     void OnlineListBoxMouseUp(Qt::MouseButton button, QPoint position);
     void OnlineListBoxDblClick();
+    // The keyboard's ways to the list's actions: Enter does what a double click does outside the easy mouse mode,
+    // the menu key opens the nick menu below the current entry.
+    void OnlineListBoxEnterKey();
+    void OnlineListBoxMenuKey();
     void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void AnnounceOnDesktop(const QStringList& nicks);
     void MessageOnDesktop(const QString& sender);
@@ -238,25 +278,43 @@ private:
     void CreateHttpClients();
     void SendLogin();
     bool SendPeopleRequest();
-    // Gives the client a fresh body and the endpoint, waits for the session client and starts the POST.
-    bool StartSessionPost(THttpClient& client, QBuffer*& body, const QByteArray& bytes);
+    // Gives the client a fresh body and the endpoint and starts the POST; false when the client refused.
+    bool StartPost(THttpClient& client, QBuffer*& body, const QByteArray& bytes);
+    void SessionRequestDone(THttpRequest rqType, quint16 error);
+    // The retrieval chain: a retrieval asked for while the session client is busy waits for that client's request
+    // to be done; a reset drops it.
+    void StartRetrieval();
+    void StartWaitingRetrieval();
+    void CancelWaitingRetrieval();
+    // A message that cannot be taken as it came is stepped past, never asked for at every refresh for good: a
+    // message stored as far as it could be read (cut: marked so), or one that cannot be read at all skipped; the
+    // user is told. A reply cut short counts only when the same message comes cut twice in a row.
+    void StoreMessage(const TMessageReply& message, bool cut);
+    void StepPastCutMessage(const QString& partial);
+    void SkipUnreadableMessage(const QString& id);
     // The whole reply to the login: the session key, or the login failure.
     void LoginReplyArrived();
     // The end of a people request; the list is rebuilt only from a whole reply.
     void PeopleRequestEnded(bool whole);
     void EnterRefreshing();
-    // (Re)starts the refresh timer in step with the control timer.
-    void StartRefreshTimer();
-    qint64 NewArrivalTicks() const;
     void SwitchAlwaysReconnectOff();
     void ReportRequestFailure(quint16 error);
     void ConnectMsg();
-    void CountArrivals();
-    void BlinkReconnectLabel();
-    void DriveLightsAndReconnect();
-    void ShowTrayImage();
+    void CreateTimers();
+    bool ReconnectPending() const;
+    bool Blinking() const;
+    void CountTicks();
+    void RestartTickCounter();
+    void ArmRefresh();
+    qint64 RefreshDue() const;
+    qint64 NewArrivalMs() const;
+    // `step`: a step of the blinking; otherwise only what a new state shows at once.
+    void BlinkReconnectLabel(bool step);
+    void ShowLights(bool step);
+    void ShowTrayImage(bool step);
     void SetTrayImage(int image);
-    QStringList MessageSenderKeys();
+    // The folded paths of the stored senders' keys; none when the store cannot be read.
+    std::optional<QStringList> MessageSenderKeys();
     void AppMinimize();
     void CreateControls();
     void CreateTrayIcon();
@@ -264,6 +322,7 @@ private:
     void CreateNickMenu();
     void ConnectTrayAndNotices();
     TNickMenuInput NickMenuInput() const;
+    void RunDoubleClickAction(bool easyMouseMode);
     void RunNickAction(TNickAction action, const TUserDetails& details, bool wasChecked);
     void Place(QWidget* control, const QRect& design, Qt::Edges anchors);
     void RestoreGeometry();
@@ -283,11 +342,14 @@ private:
     TReplyProgress SessionReply;
     TReplyProgress InMsgReply;
     bool RestoredFully = false;
+    bool QuitRequested = false;
     // The store could not be reached when the geometry was to be restored: the geometry is not saved either.
     bool GeometryUnread = false;
     // The outer sizes the stored geometry asks for, applied to the client area until the frame is known.
     std::optional<int> PendingOuterWidth;
     std::optional<int> PendingOuterHeight;
+    // The place the store held at start: kept where the window's place cannot be known (Wayland).
+    std::optional<QPoint> StoredPlace;
     bool FrameFitted = false;
     bool Painted = false;
 };

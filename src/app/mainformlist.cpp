@@ -8,6 +8,7 @@
 #include "settings/settingsform.h"
 #include "settings/userchecklistbox.h"
 #include "store/settings.h"
+#include "store/testing.h"
 
 #include <QItemSelectionModel>
 
@@ -40,10 +41,12 @@ void TMainForm::UpdateOnlineList() {
     TListUpdateSettings options;
     options.LoginName = Settings.LoginName;
     options.NotifyNewUsersOnly = Settings.NotifyNewUsersOnly;
-    options.NewArrivalTicks = NewArrivalTicks();
+    options.NewArrivalMs = NewArrivalMs();
+    options.Now = ClockNow();
     TOnlineListUpdate update(OnlineListBox->Entries(), ArrivalList, ReplyNicks, NotifyForm->NoticeQueue);
     const TListUpdateResult result = update.Run(ReplyBuffer, watched, options);
     OnlineListBox->EntriesChanged();
+    ArrivalsChanged();
 
     if (result.ErrorReply) {
         LoggedIn = false;

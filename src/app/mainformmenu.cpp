@@ -40,6 +40,8 @@ void TMainForm::CreateNickMenu() {
     NickPopupMenu->setSeparatorsCollapsible(false);
     connect(OnlineListBox, &TOnlineListBox::MouseUp, this, &TMainForm::OnlineListBoxMouseUp);
     connect(OnlineListBox, &TOnlineListBox::DblClick, this, &TMainForm::OnlineListBoxDblClick);
+    connect(OnlineListBox, &TOnlineListBox::EnterKey, this, &TMainForm::OnlineListBoxEnterKey);
+    connect(OnlineListBox, &TOnlineListBox::MenuKey, this, &TMainForm::OnlineListBoxMenuKey);
 }
 
 int TMainForm::SelectedEntry() const {
@@ -70,6 +72,24 @@ void TMainForm::OnlineListBoxMouseUp(Qt::MouseButton button, QPoint position) {
     }
     BuildNickPopupMenu();
     NickPopupMenu->popup(OnlineListBox->viewport()->mapToGlobal(position));
+}
+
+void TMainForm::OnlineListBoxMenuKey() {
+    if (NickPopupMenu->isVisible()) {
+        return; // the same key, come once as a key and once as a menu request
+    }
+    BuildNickPopupMenu();
+    // Below the current entry, where the eye (and a magnifier) already is.
+    const QModelIndex current = OnlineListBox->currentIndex();
+    const QPoint at = current.isValid() ? OnlineListBox->visualRect(current).bottomLeft() : QPoint(0, 0);
+    NickPopupMenu->popup(OnlineListBox->viewport()->mapToGlobal(at));
+    // As a menu opened from the keyboard does: its first item is active, and a screen reader says it.
+    for (QAction* action : NickPopupMenu->actions()) {
+        if (!action->isSeparator() && action->isEnabled()) {
+            NickPopupMenu->setActiveAction(action);
+            break;
+        }
+    }
 }
 
 TNickMenuInput TMainForm::NickMenuInput() const {
@@ -242,8 +262,17 @@ void TMainForm::SuppressNotifyClick() {
 }
 
 void TMainForm::OnlineListBoxDblClick() {
+    RunDoubleClickAction(Settings.EasyMouseMode);
+}
+
+void TMainForm::OnlineListBoxEnterKey() {
+    // No key press opened the menu before this one, as the easy mouse mode's first click does.
+    RunDoubleClickAction(false);
+}
+
+void TMainForm::RunDoubleClickAction(bool easyMouseMode) {
     TDoubleClickInput input;
-    input.EasyMouseMode = Settings.EasyMouseMode;
+    input.EasyMouseMode = easyMouseMode;
     input.LoggedIn = LoggedIn;
     input.SessionKeyHeld = !SessionKey.isEmpty();
     const int row = SelectedEntry();

@@ -1,5 +1,5 @@
-// The on-line list's painting as the main window feeds it: each entry's state read afresh at every paint from the
-// entry, the arrival list, the watched-user list and the session.
+// The on-line list's painting as the main window feeds it: each entry's state read afresh at every paint (and
+// every question of a screen reader) from the entry, the arrival list, the watched-user list and the session.
 #include "app/entrylook.h"
 #include "app/mainform.h"
 #include "app/onlinelistbox.h"
@@ -10,13 +10,18 @@
 void TMainForm::InstallListPainting() {
     OnlineListBox->setItemDelegate(new TOnlineListDelegate(
         MenuImageList, [this](int row) { return OnlineListBoxLook(row); }, OnlineListBox));
+    OnlineListBox->SetSpokenTextOf([this](int row) { return EntrySpokenText(OnlineListBoxState(row)); });
 }
 
 TEntryLook TMainForm::OnlineListBoxLook(int row) {
+    return EntryLook(OnlineListBoxState(row));
+}
+
+TEntryState TMainForm::OnlineListBoxState(int row) {
     TEntryState state;
     const TOnlineList& entries = OnlineListBox->Entries();
     if (row < 0 || row >= entries.Count()) {
-        return EntryLook(state);
+        return state;
     }
     const TItemDetails& details = *entries.DetailsAt(row);
     state.Nick = entries.NickAt(row);
@@ -33,7 +38,7 @@ TEntryLook TMainForm::OnlineListBoxLook(int row) {
     }
     if (const TArrivalRecord* arrival = ArrivalList.Find(state.Nick)) {
         state.Seen = true;
-        state.NewlyArrived = arrival->ArrivalTicks < NewArrivalTicks();
+        state.NewlyArrived = NewlyArrived(*arrival);
     }
-    return EntryLook(state);
+    return state;
 }

@@ -1,5 +1,5 @@
-// The session controller of the main window: login, refresh, the session client's events, the timers, the lights
-// and the error reports.
+// The session controller of the main window: login, refresh, the session client's events and the error reports.
+// Its timers and lights are in mainformtimers.cpp.
 #include "app/mainform.h"
 #include "app/onlinelistbox.h"
 #include "net/httperror.h"
@@ -7,44 +7,53 @@
 #include "session/protocol.h"
 #include "settings/settingsform.h"
 #include "settings/userchecklistbox.h"
+#include "store/clocktimer.h"
 #include "store/settings.h"
 #include "store/testing.h"
 #include "text/codepage.h"
 #include "widgets/gauge.h"
-#include "widgets/imagelists.h"
 #include "widgets/modal.h"
 #include "widgets/queuedboxes.h"
-#include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 
 #include <QBuffer>
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QLabel>
-#include <QPointer>
-#include <QSystemTrayIcon>
 #include <QTabWidget>
-#include <QTimer>
 
 namespace {
-
-// A connect that has not reached the server after this many control-timer ticks is restarted; the same delay
-// separates automatic reconnects.
-constexpr int ConnectTicksLimit = 40;
 
 const QString LoginFailedText = QStringLiteral(
     "Zkontrolujte přihlašovací údaje - jméno a heslo. Je-li vše správně, přihlašte se na server přes WWW prohlížeč "
     "a opište si chybu.");
 const QString LoginFailedCaption = QStringLiteral("Vyskytla se chyba v přihlašování");
 const QString ConnectFailedCaption = QStringLiteral("Chyba připojování");
+const QString ConnectFailedText =
+    QStringLiteral("Server korektně neodpověděl.\r\nZkontroluje připojení a nastavení proxy serveru.\r\n\r\n");
+const QString ProxyRefusedText = QStringLiteral(
+    "Proxy server odmítl přihlašovací jméno nebo heslo.\r\nZkontrolujte nastavení proxy serveru.\r\n\r\n");
+constexpr int ProxyAuthenticationRequired = 407;
+constexpr qsizetype ReasonShown = 60;
 
-// Waits until the client is Ready, pumping events. False when the client was destroyed meanwhile (the window is
-// closing).
-bool WaitForReady(const QPointer<THttpClient>& client) {
-    while (client && client->State() != THttpState::Ready) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+// The reason phrase as the report shows it: a server's own words, kept to plain characters and a short line so that
+// nothing it sends can shape the box.
+QString PlainReason(const QString& reason) {
+    QString plain;
+    for (const QChar c : reason.left(ReasonShown)) {
+        if (c.isLetterOrNumber() || QStringView(u" -.,:;'()/").contains(c)) {
+            plain += c;
+        }
     }
-    return !client.isNull();
+    return plain.trimmed();
+}
+
+// What the report of a failed request says: the socket's error number, or the status the server (or a proxy on the
+// way) answered with; a proxy's 407 is a wrong proxy name or password, which the user can put right.
+QString RequestFailureText(quint16 error, int status, const QString& reason) {
+    if (error != NetError::ErrorStatus) {
+        return ConnectFailedText + QStringLiteral("Chyba: ") + QString::number(error);
+    }
+    const QString answer = QStringLiteral("Chyba: HTTP %1 %2").arg(status).arg(PlainReason(reason)).trimmed();
+    return (status == ProxyAuthenticationRequired ? ProxyRefusedText : ConnectFailedText) + answer;
 }
 
 } // namespace
@@ -72,14 +81,14 @@ void TMainForm::CreateHttpClients() {
 }
 
 void TMainForm::Connect() {
-    if (!HTTPClient) {
+    if (!HTTPClient || QuitRequested) {
         return; // closing
     }
     HTTPClient->AbortRequest();
     ReplyBuffer.clear();
     SessionReply.Restart();
-    TickCounter = 0;
-    RefreshTimer->stop();
+    RestartTickCounter();
+    RefreshTimer->Stop();
 
     if (Settings.LoginName.isEmpty() || Settings.LoginPassword.isEmpty()) {
         if (SettingsForm && isActiveWindow()) {
@@ -118,7 +127,7 @@ void TMainForm::SendLogin() {
     LoginRequestRunning = true;
     ReplyBuffer.clear();
     SessionReply.Restart();
-    StartSessionPost(*HTTPClient, SessionBody, LoginRequestBody(Settings.LoginName, Settings.LoginPassword));
+    StartPost(*HTTPClient, SessionBody, LoginRequestBody(Settings.LoginName, Settings.LoginPassword));
 }
 
 bool TMainForm::SendPeopleRequest() {
@@ -126,51 +135,41 @@ bool TMainForm::SendPeopleRequest() {
     ReplyBuffer.clear();
     SessionReply.Restart();
     const QStringList watched = SettingsForm ? SettingsForm->UserCheckListBox->Nicks() : QStringList();
-    return StartSessionPost(*HTTPClient, SessionBody, PeopleRequestBody(Settings.LoginName, SessionKey, watched));
+    return StartPost(*HTTPClient, SessionBody, PeopleRequestBody(Settings.LoginName, SessionKey, watched));
 }
 
-bool TMainForm::StartSessionPost(THttpClient& client, QBuffer*& body, const QByteArray& bytes) {
-    const QPointer<THttpClient> target(&client);
+bool TMainForm::StartPost(THttpClient& client, QBuffer*& body, const QByteArray& bytes) {
     delete body;
     body = new QBuffer(this);
     body->setData(bytes);
     body->open(QIODevice::ReadOnly);
     client.PostBody = body;
     client.URL = ServiceEndpoint();
-    // Nothing starts while a session request runs.
-    if (!WaitForReady(HTTPClient) || !target) {
-        return false;
-    }
     try {
-        target->StartPost();
+        // Ready: a request of the session client starts after its abort or from the end of the one before, and
+        // retrieval waits for the session client (RetrieveInMessages).
+        client.StartPost();
     } catch (const EHttpError& failure) {
-        // Cannot happen after the wait; should it, the request counts as failed rather than escaping the handler.
+        // Should it be busy after all, the request counts as failed rather than escaping the handler.
         ShowError(failure.Message, ConnectFailedCaption);
         return false;
     }
-    ++(target == HTTPClient ? SessionPostsPending : InMsgPostsPending);
+    ++(&client == HTTPClient ? SessionPostsPending : InMsgPostsPending);
     return true;
 }
 
 void TMainForm::ResetConnection() {
     ConnectSpeedButton->setEnabled(false);
-    try {
-        if (HTTPClient) {
-            HTTPClient->AbortRequest();
-            if (!WaitForReady(HTTPClient)) {
-                throw std::runtime_error("closing");
-            }
-        }
-        if (InMsgHTTPClient) {
-            InMsgHTTPClient->AbortRequest();
-            if (!WaitForReady(InMsgHTTPClient)) {
-                throw std::runtime_error("closing");
-            }
-        }
-        ConnectSpeedButton->setEnabled(true);
-    } catch (const std::exception&) {
-        // The button stays disabled until the next complete reset.
+    // An abort leaves a client Ready on return: nothing of its request goes on, and nothing needs waiting for.
+    if (HTTPClient) {
+        HTTPClient->AbortRequest();
     }
+    if (InMsgHTTPClient) {
+        InMsgHTTPClient->AbortRequest();
+    }
+    CancelWaitingRetrieval();
+    // Closing (the session client is gone): the button stays disabled.
+    ConnectSpeedButton->setEnabled(HTTPClient != nullptr);
     ProgressGauge->SetProgress(ProgressGauge->MinValue());
     LoggedIn = false;
     Transferring = false;
@@ -187,16 +186,16 @@ void TMainForm::SwitchAlwaysReconnectOff() {
     if (SettingsForm) {
         SettingsForm->AlwaysReconnectCheckBox->setChecked(false);
     }
+    StateChanged(); // no reconnect is pending any more
 }
 
 void TMainForm::ReportRequestFailure(quint16 error) {
+    // Read before the reset: the status is the ended request's.
+    const QString text = RequestFailureText(error, HTTPClient->StatusCode(), HTTPClient->ReasonPhrase());
     ResetConnection();
     if (Settings.ReportNetworkErrors || (ConnectionWanted && !Settings.AlwaysReconnect)) {
         SwitchAlwaysReconnectOff();
-        ShowError(QStringLiteral("Server korektně neodpověděl.\r\nZkontroluje připojení a nastavení proxy serveru.\r\n"
-                                 "\r\nChyba: ") +
-                      QString::number(error),
-                  ConnectFailedCaption);
+        ShowError(text, ConnectFailedCaption);
     }
 }
 
@@ -215,8 +214,9 @@ void TMainForm::ConnectSpeedButtonClick() {
 
 void TMainForm::ConnectMsg() {
     ConnectionWanted = true;
-    QCoreApplication::processEvents();
-    Connect();
+    // After the events already waiting (the window's first paint and activation): the connect may open the settings
+    // dialog over an active window.
+    QMetaObject::invokeMethod(this, &TMainForm::Connect, Qt::QueuedConnection);
 }
 
 void TMainForm::HTTPClientSessionConnected() {
@@ -253,6 +253,12 @@ void TMainForm::HTTPClientDocEnd() {
 void TMainForm::HTTPClientStateChange() {}
 
 void TMainForm::HTTPClientRequestDone(THttpRequest rqType, quint16 error) {
+    SessionRequestDone(rqType, error);
+    // The session client is done: a retrieval asked for meanwhile goes out now.
+    StartWaitingRetrieval();
+}
+
+void TMainForm::SessionRequestDone(THttpRequest rqType, quint16 error) {
     SessionPostsPending = qMax(0, SessionPostsPending - 1);
     if (SessionPostsPending > 0 || !HTTPClient) {
         return; // the end of a request aborted for a newer one, or the window is closing
@@ -260,7 +266,7 @@ void TMainForm::HTTPClientRequestDone(THttpRequest rqType, quint16 error) {
     if (SessionReply.TooLarge) {
         rqType = THttpRequest::Post;
     }
-    error = SessionReply.Outcome(error, HTTPClient->ContentLength());
+    error = SessionReply.Outcome(error, HTTPClient->ContentLength(), HTTPClient->StatusCode());
     const bool whole = error == NetError::None;
     if (LoginRequestRunning) {
         LoginRequestRunning = false;
@@ -302,8 +308,7 @@ void TMainForm::LoginReplyArrived() {
 
 void TMainForm::EnterRefreshing() {
     LoggedIn = true;
-    RefreshCounter = 0;
-    StartRefreshTimer();
+    ArmRefresh();
     LoginPhase = 2;
 }
 
@@ -316,113 +321,5 @@ void TMainForm::PeopleRequestEnded(bool whole) {
     }
     Transferring = false;
     ProgressGauge->SetProgress(ProgressGauge->MinValue());
-    StartRefreshTimer();
-}
-
-void TMainForm::StartRefreshTimer() {
-    // Started together, the two precise timers keep in step: every refresh tick falls on a control tick, and an
-    // idle program wakes five times a second instead of six. The control timer's next tick comes up to one interval
-    // later for it, once per refresh, which none of its counts notices.
-    if (ControlTimer->isActive()) {
-        ControlTimer->start();
-    }
-    RefreshTimer->start();
-}
-
-void TMainForm::RefreshTimerTimer() {
-    if (RefreshCounter < Settings.SessionRefresh) {
-        ++RefreshCounter;
-    } else if (ConnectionWanted) {
-        RefreshCounter = 0;
-        Connect();
-    }
-}
-
-qint64 TMainForm::NewArrivalTicks() const {
-    // Counted in ticks of the design interval, so that a squeezed clock squeezes the time of a new arrival too.
-    return qint64(Settings.StatusRefresh) * 60 * (1000 / ControlTimerInterval);
-}
-
-void TMainForm::ControlTimerTimer() {
-    QCoreApplication::processEvents();
-    CountArrivals();
-    BlinkReconnectLabel();
-    DriveLightsAndReconnect();
-    ShowTrayImage();
-}
-
-void TMainForm::CountArrivals() {
-    const qint64 newArrival = NewArrivalTicks();
-    bool repaint = false;
-    for (TArrivalRecord& arrival : ArrivalList) {
-        if (arrival.ArrivalTicks < newArrival) {
-            ++arrival.ArrivalTicks;
-        } else if (arrival.ArrivalTicks == newArrival) {
-            ++arrival.ArrivalTicks;
-            repaint = true; // no longer shown as newly arrived
-        }
-    }
-    if (repaint) {
-        OnlineListBox->viewport()->update();
-    }
-}
-
-void TMainForm::BlinkReconnectLabel() {
-    const bool pending = Settings.AlwaysReconnect && !Transferring && !Connecting && !LoggedIn && ConnectionWanted;
-    AlwaysReconnectLabel->setVisible(pending && AlwaysReconnectLabel->isHidden());
-}
-
-void TMainForm::DriveLightsAndReconnect() {
-    if (Connecting && !Transferring) {
-        if (TickCounter > ConnectTicksLimit) {
-            TickCounter = 0;
-            ResetConnection();
-            Connect();
-        } else {
-            ++TickCounter;
-        }
-        if (LoggedIn) {
-            RedDiodShape->setVisible(RedDiodShape->isHidden());
-            GreenDiodShape->show();
-        } else {
-            const bool greenWasOn = !GreenDiodShape->isHidden();
-            GreenDiodShape->setVisible(!greenWasOn);
-            RedDiodShape->setVisible(greenWasOn);
-        }
-    } else if (Connecting && Transferring) {
-    } else if (Transferring) {
-        RedDiodShape->hide();
-        GreenDiodShape->setVisible(GreenDiodShape->isHidden());
-    } else if (LoggedIn) {
-        GreenDiodShape->show();
-        RedDiodShape->hide();
-    } else {
-        GreenDiodShape->hide();
-        RedDiodShape->show();
-        if (ConnectionWanted && Settings.AlwaysReconnect) {
-            if (TickCounter > ConnectTicksLimit) {
-                Connect();
-            } else {
-                ++TickCounter;
-            }
-        }
-    }
-}
-
-void TMainForm::ShowTrayImage() {
-    if (HasStoredMessages) {
-        SetTrayImage(TrayImage == TrayBlankImage ? TrayMessageImage : TrayBlankImage);
-    } else {
-        SetTrayImage(TrayNormalImage);
-    }
-}
-
-void TMainForm::SetTrayImage(int image) {
-    if (image == TrayImage) {
-        return; // the same look: no needless work for the tray
-    }
-    TrayImage = image;
-    if (TrayIcon) {
-        TrayIcon->setIcon(MiscImageList.value(image));
-    }
+    ArmRefresh();
 }

@@ -1,5 +1,6 @@
 // The main window's coming and going: the tray icon's clicks, hiding when another program becomes active, and
 // the announcements' way to the desktop's notifications.
+#include "app/abouttokickform.h"
 #include "app/desktopnotifier.h"
 #include "app/mainform.h"
 #include "app/notifyform.h"
@@ -12,6 +13,9 @@ void TMainForm::ConnectTrayAndNotices() {
     if (TrayIcon) {
         connect(TrayIcon, &QSystemTrayIcon::activated, this, &TMainForm::TrayIconActivated);
     }
+    // Where the pointer cannot be followed, the popup and the warning hang over this window.
+    NotifyForm->Placement.SetAnchor(this);
+    AboutToKickForm->Placement.SetAnchor(this);
     DesktopNotifier = new TDesktopNotifier(this);
     connect(NotifyForm.get(), &TNotifyForm::RunStarted, this, &TMainForm::AnnounceOnDesktop);
     connect(this, &TMainForm::MessageStored, this, &TMainForm::MessageOnDesktop);

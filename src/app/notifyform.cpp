@@ -6,7 +6,6 @@
 #include "widgets/fonts.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -96,14 +95,18 @@ void TNotifyForm::ShowNextNotice() {
         Q_EMIT RunEnded();
         return;
     }
-    FollowPointer();
+    const bool placed = Placement.Place(*this);
     TDesktop::Beep();
     const QString nick = NoticeQueue.at(NoticeIndex);
     NotifyLabel->setText(nick);
     NotifyLabel->adjustSize();
     resize(NotifyLabel->width() + 2 * LabelLeft, Height);
     Bevel1->setGeometry(rect());
-    show();
+    if (placed) {
+        show();
+    }
+    // Else the main window is hidden under Wayland, where the popup would land anywhere; the desktop's notification
+    // announces the run.
     ++NoticeIndex;
     Q_EMIT NoticeShown(nick);
 }
@@ -112,7 +115,7 @@ void TNotifyForm::EffectTimerTimer() {
     if (!QApplication::activeWindow()) {
         raise(); // above every other program's windows, but never over the program's own active one
     }
-    FollowPointer();
+    Placement.Place(*this);
     if (EffectShape->isHidden()) {
         EffectShape->move(-EffectShape->width(), EffectTop);
         EffectShape->show();
@@ -123,10 +126,6 @@ void TNotifyForm::EffectTimerTimer() {
     if (left > NotifyLabel->x() + NotifyLabel->width() + SweepStep || left < -EffectShape->width()) {
         SweepRight = !SweepRight;
     }
-}
-
-void TNotifyForm::FollowPointer() {
-    move(QCursor::pos() + PointerOffset);
 }
 
 void TNotifyForm::showEvent(QShowEvent* event) {

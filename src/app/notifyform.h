@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/popupplacement.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -8,7 +10,8 @@ class QLabel;
 class QTimer;
 
 // The notification popup: announces watched users who came on-line, one nick after another, in a small black
-// strip that follows the mouse pointer, with a yellow highlight sweeping across the nick and a beep for each.
+// strip that follows the mouse pointer (under Wayland: hangs over the main window, popupplacement.h), with a yellow
+// highlight sweeping across the nick and a beep for each.
 // The list update empties `NoticeQueue` and fills it; `Notify` announces what it holds.
 class TNotifyForm : public QWidget {
     Q_OBJECT
@@ -17,6 +20,8 @@ public:
 
     // The popup's top-left corner, from the pointer's hot spot.
     static constexpr QPoint PointerOffset{20, -5};
+    // Where the pointer cannot be followed: over the stripes at the main window's top.
+    static constexpr QPoint BesideOffset{8, 8};
     static constexpr int Height = 14;
     static constexpr int SweepStep = 6;
 
@@ -35,6 +40,7 @@ public:
 
     // Starts an announcement run over the queue; nothing when it is empty or a run is going on.
     void Notify();
+    TPopupPlacement Placement{PointerOffset, BesideOffset};
 
 public Q_SLOTS:
     // Shows the next nick of the run, or ends the run when none is left.
@@ -52,7 +58,4 @@ Q_SIGNALS:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-
-private:
-    void FollowPointer();
 };

@@ -2,6 +2,8 @@
 
 #include "store/testing.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
 
@@ -15,6 +17,9 @@ QVariant TOnlineListModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::DisplayRole) {
         return Entries.NickAt(index.row());
+    }
+    if (role == Qt::AccessibleTextRole && SpokenTextOf) {
+        return SpokenTextOf(index.row());
     }
     if (role == Qt::SizeHintRole) {
         return QSize(0, TOnlineListBox::ItemHeight);
@@ -46,6 +51,7 @@ TOnlineListBox::TOnlineListBox(QWidget* parent)
     setResizeMode(QListView::Adjust);
     setMouseTracking(false);
     setFrameShape(QFrame::NoFrame);
+    setAccessibleName(QStringLiteral("Sledovaní uživatelé"));
     UpdateGrid();
 }
 
@@ -72,6 +78,43 @@ void TOnlineListBox::mouseDoubleClickEvent(QMouseEvent* event) {
     QListView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton) {
         Q_EMIT DblClick();
+    }
+}
+
+void TOnlineListBox::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool menu =
+        event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (!enter && !menu) {
+        QListView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    SelectCurrent();
+    if (enter) {
+        Q_EMIT EnterKey();
+    } else {
+        Q_EMIT MenuKey();
+    }
+}
+
+void TOnlineListBox::contextMenuEvent(QContextMenuEvent* event) {
+    // The menu key comes as a context menu request on some platforms (also besides its key press); the mouse's
+    // menu opens on the button's release instead.
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        event->accept();
+        SelectCurrent();
+        Q_EMIT MenuKey();
+        return;
+    }
+    QListView::contextMenuEvent(event);
+}
+
+void TOnlineListBox::SelectCurrent() {
+    // The actions act on the selected entry, as after a click on it.
+    const QModelIndex current = currentIndex();
+    if (current.isValid()) {
+        selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
     }
 }
 

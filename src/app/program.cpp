@@ -5,6 +5,7 @@
 #include "app/mainform.h"
 #include "app/signalwatcher.h"
 #include "app/singleinstance.h"
+#include "app/startoptions.h"
 #include "settings/settingsform.h"
 #include "store/settings.h"
 #include "store/sysreg.h"
@@ -22,17 +23,18 @@ namespace {
 
 // Creates the three lifelong windows, runs the event loop and ends the run. A failure outside any event
 // handler reaches the same error report as one inside.
-void RunWindows(TApplication& application, TSignalWatcher& signalWatcher) {
+void RunWindows(TApplication& application, TSignalWatcher& signalWatcher, const TStartOptions& options) {
     TMainForm mainForm;
+    // From here on a termination signal ends the run, also one that comes while the box below is open.
+    TieRunToMainForm(mainForm, signalWatcher);
     TellAboutSetAsideStore(&mainForm);
     TSettingsForm settingsForm(&mainForm);
     mainForm.SetSettingsForm(&settingsForm);
     TellAboutUnreadSettings(mainForm, settingsForm);
     TGoodbyeForm goodbyeForm;
     mainForm.SetGoodbyeForm(&goodbyeForm);
-    TieRunToMainForm(mainForm, signalWatcher);
 
-    if (Settings.DisplayOnStart || !mainForm.TrayIcon) {
+    if (ShowMainFormAtStart(Settings.DisplayOnStart, options.StartedAtLogin, mainForm.TrayReachable())) {
         mainForm.show();
     }
     if (Settings.AutoConnectOnStartup) {
@@ -57,10 +59,10 @@ void TieRunToMainForm(TMainForm& mainForm, TSignalWatcher& signalWatcher) {
     const auto endLoop = [] { QCoreApplication::exit(0); };
     QObject::connect(&mainForm, &TMainForm::FormClosed, &mainForm, endLoop);
     QObject::connect(&mainForm, &TMainForm::AppMinimized, &mainForm, endLoop);
-    QObject::connect(&signalWatcher, &TSignalWatcher::TerminationRequested, &mainForm, &QWidget::close);
+    QObject::connect(&signalWatcher, &TSignalWatcher::TerminationRequested, &mainForm, &TMainForm::RequestQuit);
     if (signalWatcher.TerminationSeen()) {
-        // Came while the windows were made: the close waits for the event loop, as a later signal's does.
-        QMetaObject::invokeMethod(&mainForm, &QWidget::close, Qt::QueuedConnection);
+        // Came while the windows were made: the quit waits for the event loop, as a later signal's does.
+        QMetaObject::invokeMethod(&mainForm, &TMainForm::RequestQuit, Qt::QueuedConnection);
     }
 }
 
@@ -70,8 +72,8 @@ QByteArray PlatformForSession(const QProcessEnvironment& environment) {
     }
     const bool wayland = !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
                          environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QStringLiteral("wayland");
-    const bool xwayland = !environment.value(QStringLiteral("DISPLAY")).isEmpty();
-    return wayland && xwayland ? QByteArrayLiteral("xcb") : QByteArray();
+    // X11 through XWayland where the Wayland plugin is missing or cannot connect.
+    return wayland ? QByteArrayLiteral("wayland;xcb") : QByteArray();
 }
 
 void TellAboutSetAsideStore(QWidget* owner) {
@@ -100,6 +102,10 @@ void TellAboutUnreadSettings(TMainForm& mainForm, const TSettingsForm& settingsF
 }
 
 int RunProgram(int argc, char** argv) {
+    const TStartOptions options = ReadStartOptions(argc, argv);
+    if (const std::optional<int> answered = AnswerStartOptions(options)) {
+        return *answered;
+    }
     const QByteArray platform = PlatformForSession(QProcessEnvironment::systemEnvironment());
     if (!platform.isEmpty()) {
         qputenv("QT_QPA_PLATFORM", platform);
@@ -108,7 +114,7 @@ int RunProgram(int argc, char** argv) {
     application.setQuitOnLastWindowClosed(false);
     // The window class, the tray and desktop notifications name the program by it.
     application.setApplicationName(QStringLiteral("Cvrlik"));
-    application.setDesktopFileName(QStringLiteral("cvrlik"));
+    application.setDesktopFileName(QStringLiteral(CVRLIK_APP_ID));
     InitPictures();
     application.setWindowIcon(PictureIcon(QStringLiteral("cvrlik")));
     // Minimizing ends the program: no window of it offers a minimize button that would do so by surprise.
@@ -119,13 +125,14 @@ int RunProgram(int argc, char** argv) {
     TSignalWatcher signalWatcher;
     TSingleInstance instance;
     if (!instance.TryAcquire()) {
-        return 0;
+        // Another copy runs: this one ends quietly. A mark that cannot be made at all is told, and fails the start.
+        return instance.TellFailure() ? 1 : 0;
     }
     auto store = std::make_unique<TSysReg>();
     InstallSysReg(store.get());
-    LoadTesting(*store);
+    LoadTesting(QProcessEnvironment::systemEnvironment());
     try {
-        RunWindows(application, signalWatcher);
+        RunWindows(application, signalWatcher, options);
     } catch (...) {
         TApplication::ReportCurrentException();
     }

@@ -1,7 +1,8 @@
 #pragma once
 
 // The program's entry: everything main() does, in a library so the executable stays a one-liner. Returns the
-// process's exit code, which is 0 in every case.
+// process's exit code: 0 for a normal run, also when another copy runs already; 1 when the single-instance mark
+// cannot be made; 2 for a command line it does not understand (startoptions.h).
 int RunProgram(int argc, char** argv);
 
 #include <QByteArray>
@@ -16,8 +17,8 @@ class TSignalWatcher;
 // before; the event loop ends once it has closed, or at once when the application is minimized.
 void TieRunToMainForm(TMainForm& mainForm, TSignalWatcher& signalWatcher);
 
-// The platform the program asks Qt for in this session: "xcb" in a Wayland session where XWayland is there, since
-// Wayland denies applications stay-on-top, window placement and the pointer position; empty to leave Qt's choice,
+// The platform the program asks Qt for in this session: Wayland itself in a Wayland session (X11 through XWayland
+// only where that fails), where the compositor places the windows (popupplacement.h); empty to leave Qt's choice,
 // also whenever the user chose a platform.
 QByteArray PlatformForSession(const QProcessEnvironment& environment);
 

@@ -2,12 +2,15 @@
 
 #include "net/neterror.h"
 
-quint16 TReplyProgress::Outcome(quint16 clientError, qint64 contentLength) const {
+quint16 TReplyProgress::Outcome(quint16 clientError, qint64 contentLength, int status) const {
     if (TooLarge) {
         return NetError::ReplyTooLarge;
     }
     if (clientError != NetError::None) {
         return clientError;
+    }
+    if (status >= 400) {
+        return NetError::ErrorStatus;
     }
     if (!HeaderEnded || (contentLength >= 0 && BodyBytes < contentLength)) {
         return NetError::ConnectionReset;

@@ -16,8 +16,9 @@ struct TReplyProgress {
     // The error number the request counts as ended with: the client's own, except that a reply the caller ended for
     // its size counts as failed, and a request that ended without an error but with no reply at all (the server
     // closed or reset the connection before a byte) or with less body than its header announced counts as cut off,
-    // like a reset connection. 0 means a whole reply.
-    quint16 Outcome(quint16 clientError, qint64 contentLength) const;
+    // like a reset connection; a reply with an error status (400 or more), which the client ends at its status line,
+    // counts as failed with NetError::ErrorStatus. 0 means a whole reply.
+    quint16 Outcome(quint16 clientError, qint64 contentLength, int status) const;
 };
 
 // A request that failed in transport: neither a whole reply (0) nor one the program aborted itself (3).

@@ -6,10 +6,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <iterator>
+#include <utility>
+
 namespace {
 
 int signalPipe[2] = {-1, -1};
 constexpr int WatchedSignals[] = {SIGTERM, SIGINT, SIGHUP};
+// The signals this watcher took over; one that was ignored when the program started (SIGHUP under nohup, SIGINT in
+// a background job of a shell) stays ignored, as whoever started the program asked.
+bool Taken[std::size(WatchedSignals)] = {};
+
+bool IgnoredAtStart(int signalNumber) {
+    struct sigaction current = {};
+    return ::sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
 
 extern "C" void WriteSignalByte(int signalNumber) {
     const int savedErrno = errno;
@@ -36,8 +47,9 @@ TSignalWatcher::TSignalWatcher(QObject* parent)
     action.sa_handler = WriteSignalByte;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signalNumber : WatchedSignals) {
-        ::sigaction(signalNumber, &action, nullptr);
+    for (size_t index = 0; index < std::size(WatchedSignals); ++index) {
+        Taken[index] =
+            !IgnoredAtStart(WatchedSignals[index]) && ::sigaction(WatchedSignals[index], &action, nullptr) == 0;
     }
 }
 
@@ -48,8 +60,10 @@ TSignalWatcher::~TSignalWatcher() {
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
-    for (int signalNumber : WatchedSignals) {
-        ::sigaction(signalNumber, &action, nullptr);
+    for (size_t index = 0; index < std::size(WatchedSignals); ++index) {
+        if (std::exchange(Taken[index], false)) {
+            ::sigaction(WatchedSignals[index], &action, nullptr);
+        }
     }
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);

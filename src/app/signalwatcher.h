@@ -6,7 +6,8 @@ class QSocketNotifier;
 
 // Turns SIGTERM, SIGINT and SIGHUP into a signal on the event loop, so the program can close its main window the
 // normal way when the session ends or the user presses Ctrl+C. The handler only writes one byte into a socket
-// pair; everything else runs in the event loop. One watcher per process.
+// pair; everything else runs in the event loop. A signal ignored when the watcher is made (SIGHUP under nohup)
+// stays ignored. One watcher per process.
 class TSignalWatcher : public QObject {
     Q_OBJECT
 public:

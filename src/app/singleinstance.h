@@ -15,8 +15,15 @@ public:
     TSingleInstance(const TSingleInstance&) = delete;
     TSingleInstance& operator=(const TSingleInstance&) = delete;
 
-    // True when this copy now holds the mark; false when another running copy holds it.
+    // True when this copy now holds the mark; false when another running copy holds it, or when the mark cannot be
+    // made at all (FailureReason() then says why).
     bool TryAcquire();
+    // Why the last TryAcquire() could not make the mark (the runtime folder missing, read-only or full), in Czech;
+    // empty when it could, also when another copy holds it.
+    QString FailureReason() const { return Failure; }
+    // Tells the user, on the standard error output and in a box where a display shows one, why the program cannot
+    // start; false, telling nothing, when the mark could simply not be had because another copy holds it.
+    bool TellFailure() const;
     void Release();
     QString LockFilePath() const { return Path; }
 
@@ -28,4 +35,5 @@ public:
 private:
     QString Path;
     QLockFile Lock;
+    QString Failure;
 };

@@ -1,7 +1,7 @@
 // Desktop notifications against a small notification server of the test's own, on the private session bus that
 // dbus-run-session gives the test: one notification per announcement run and per message sender, each replacing
 // its own previous one; none while suspended; the default action brings up the main window; a slow or vanished
-// server holds nothing up.
+// server holds nothing up; the server can find the program's desktop entry and icon by what it is told.
 #include "app/desktopnotifier.h"
 #include "app/notifyform.h"
 #include "listfixture.h"
@@ -9,6 +9,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -27,6 +28,8 @@ public:
         QString Summary;
         QStringList Actions;
         uint Id = 0;
+        QString AppIcon;
+        QString DesktopEntry;
     };
 
     TFakeNotificationServer()
@@ -69,12 +72,11 @@ public Q_SLOTS:
     uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
                 const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout,
                 const QDBusMessage& message) {
-        Q_UNUSED(appIcon);
         Q_UNUSED(body);
-        Q_UNUSED(hints);
         Q_UNUSED(timeout);
         const uint id = replacesId != 0 ? replacesId : NextId++;
-        Calls.append({appName, replacesId, summary, actions, id});
+        Calls.append({appName, replacesId, summary, actions, id, appIcon,
+                      hints.value(QStringLiteral("desktop-entry")).toString()});
         if (Hold) {
             message.setDelayedReply(true);
             Held.append({message, id});
@@ -140,6 +142,11 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(Server->Calls.size(), 2, BusTimeout);
         QCOMPARE(Server->Calls.last().ReplacesId, first.Id);
         QCOMPARE(Server->Calls.last().Summary, QStringLiteral("Nově na chatu: cyril"));
+
+        // The entry the hint names is the one the program ships, and its icon is the notification's.
+        QFile entry(QStringLiteral(CVRLIK_SOURCE_DIR "/resources/") + first.DesktopEntry + QStringLiteral(".desktop"));
+        QVERIFY2(entry.open(QIODevice::ReadOnly), qPrintable(entry.fileName()));
+        QVERIFY(entry.readAll().contains("\nIcon=" + first.AppIcon.toUtf8() + "\n"));
     }
 
     void eachSenderHasANotificationOfTheirOwn_data() {

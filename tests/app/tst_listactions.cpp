@@ -1,5 +1,5 @@
 // What the user does with the on-line list: the nick menu built for each situation, each item's action, the double
-// click, the tray icon's clicks and hiding when another program becomes active.
+// click, the same from the keyboard, the tray icon's clicks and hiding when another program becomes active.
 #include "app/nickmenu.h"
 #include "listfixture.h"
 #include "messaging/inmsgform.h"
@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
@@ -276,9 +277,9 @@ private Q_SLOTS:
         SetUpAlice();
         Settings.LoginName = QStringLiteral("Jiří");
         Form().SessionKey = key;
-        TDesktop::ClearCalls();
+        SeamRecord().DesktopCalls.clear();
         QVERIFY(Choose(0, item));
-        QCOMPARE(TDesktop::Calls(), QStringList{QStringLiteral("open ") + address});
+        QCOMPARE(DesktopCalls(), QStringList{QStringLiteral("open ") + address});
     }
 
     void sendingWithoutAKeyIsReported_data() {
@@ -295,10 +296,10 @@ private Q_SLOTS:
         Form().NickPopupMenu->hide();
         Form().ClearSessionKey(); // the login name changed while the menu was open
         action->trigger();
-        QTRY_COMPARE(TModal::Shown().size(), 1);
-        QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Nelze posílat zprávy"));
-        QCOMPARE(TModal::Shown().first().Text, QStringLiteral("Cvrlik nemohl autorizovat uživatele."));
-        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);
+        QTRY_COMPARE(ShownBoxes().size(), 1);
+        QCOMPARE(ShownBoxes().first().Caption, QStringLiteral("Nelze posílat zprávy"));
+        QCOMPARE(ShownBoxes().first().Text, QStringLiteral("Cvrlik nemohl autorizovat uživatele."));
+        QCOMPARE(ShownBoxes().first().Icon, QMessageBox::Critical);
     }
 
     void notifyToggledTwiceRestoresTheFlag() {
@@ -443,6 +444,52 @@ private Q_SLOTS:
         QCOMPARE(opened, dialogs.value(action));
     }
 
+    void keyboardReachesTheDoubleClickAndTheMenu_data() {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("opened"); // the dialog's class, or "menu"
+        QTest::newRow("Enter on the first entry: to the chat user, also in the easy mouse mode")
+            << QStringList{"Down", "Return"} << "alice"
+            << "TSendMsgForm";
+        QTest::newRow("Enter on the entry moved to: to the client user")
+            << QStringList{"Down", "Down", "Enter"} << "Bob"
+            << "TSendCliForm";
+        QTest::newRow("menu key: the nick menu of the entry moved to") << QStringList{"Down", "Down", "Menu"} << "Bob"
+                                                                       << "menu";
+        QTest::newRow("Shift+F10: the same") << QStringList{"Down", "Shift+F10"} << "alice"
+                                             << "menu";
+        QTest::newRow("F10 alone opens nothing") << QStringList{"Down", "F10"} << "alice"
+                                                 << "";
+    }
+    void keyboardReachesTheDoubleClickAndTheMenu() {
+        QFETCH(QStringList, keys);
+        QFETCH(QString, selected);
+        QFETCH(QString, opened);
+        SetUpAlice();
+        Settings.EasyMouseMode = true; // its double click does nothing: the first click opened the menu
+        Fixture->Watch(QStringLiteral("Bob"), false);
+        Fixture->AddEntry(QStringLiteral("Bob"), {}, true);
+        QString dialogClass;
+        TModal::PresetDialog([&](QDialog& dialog) {
+            dialogClass = QString::fromLatin1(dialog.metaObject()->className());
+            return int(QDialog::Rejected);
+        });
+        for (const QString& key : keys) {
+            const QKeyCombination combination = QKeySequence::fromString(key)[0];
+            QTest::keyClick(&Fixture->List(), combination.key(), combination.keyboardModifiers());
+        }
+        QCOMPARE(Form().SelectedNick(), selected);
+        QCOMPARE(Form().NickPopupMenu->isVisible() ? QStringLiteral("menu") : dialogClass, opened);
+        if (opened == QLatin1String("menu")) {
+            // Built for the entry: Bob is on the client only, alice in a room.
+            const QString first = selected == QLatin1String("Bob") ? "Zpráva na &klienta #11" : "Lobby (5) #0";
+            QCOMPARE(MenuLines(Form()).value(0), first);
+            // Active, as in a menu opened from the keyboard: Down and Enter go from there.
+            QCOMPARE(Form().NickPopupMenu->activeAction(), Form().NickPopupMenu->actions().value(0));
+            Form().NickPopupMenu->hide();
+        }
+    }
+
     void trayClicksToggleTheWindow_data() {
         QTest::addColumn<QSystemTrayIcon::ActivationReason>("reason");
         QTest::addColumn<bool>("toggles");
@@ -497,8 +544,7 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
-    TModal::SetTestMode(true);
-    TDesktop::SetTestMode(true);
+    RecordSeams();
     TestListActions test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -1,10 +1,13 @@
 // The on-line list's painting: each entry's icon, text, colour and font as the state of the session, the arrival
-// list and the watched-user list make it, painted into an image; and when the list repaints at all.
+// list and the watched-user list make it, painted into an image; when the list repaints at all; and what a screen
+// reader is told for each entry.
 #include "app/onlinelistdelegate.h"
 #include "listfixture.h"
+#include "store/testing.h"
 #include "widgets/application.h"
 #include "widgets/imagelists.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QStyleOptionViewItem>
 #include <QTest>
@@ -121,11 +124,14 @@ class TestListPainting : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void init() { SetSteppedClock(true); }
+    void cleanup() { SetSteppedClock(false); }
+
     void entryIsPainted_data() {
         QTest::addColumn<bool>("loggedIn");
         QTest::addColumn<TTestRooms>("rooms");
         QTest::addColumn<bool>("client");
-        QTest::addColumn<int>("arrivalTicks"); // NoRecord: never seen on-line in this run
+        QTest::addColumn<int>("arrivedAgo"); // milliseconds; NoRecord: never seen on-line in this run
         QTest::addColumn<bool>("messages");
         QTest::addColumn<int>("watched"); // 0 not watched, 1 watched, 2 watched with the notify flag
         QTest::addColumn<bool>("selected");
@@ -137,7 +143,7 @@ private Q_SLOTS:
 
         const TTestRooms two{{"Lobby", "1", 12}, {"Bar", "2", 3}};
         const TTestRooms one{{"Lobby", "1", 5}};
-        const int limit = 10 * 300; // StatusRefresh 10 at 200 ms
+        const int limit = 10 * 60000; // StatusRefresh 10
         // While logged in: the state of the service's last reply.
         QTest::newRow("rooms and client, newly arrived: stars, green Arial underlined, the smallest idle")
             << true << two << true << 0 << false << 1 << false << int(RoomAndClientImage) << false << "* alice (3) *"
@@ -187,7 +193,7 @@ private Q_SLOTS:
         QFETCH(bool, loggedIn);
         QFETCH(TTestRooms, rooms);
         QFETCH(bool, client);
-        QFETCH(int, arrivalTicks);
+        QFETCH(int, arrivedAgo);
         QFETCH(bool, messages);
         QFETCH(int, watched);
         QFETCH(bool, selected);
@@ -202,8 +208,8 @@ private Q_SLOTS:
         if (watched > 0) {
             fixture.Watch(QStringLiteral("ALICE"), watched == 2); // looked up without regard to letter case
         }
-        if (arrivalTicks != NoRecord) {
-            fixture.Form->ArrivalList.Add(QStringLiteral("Alice")).ArrivalTicks = arrivalTicks;
+        if (arrivedAgo != NoRecord) {
+            fixture.Form->ArrivalList.Add(QStringLiteral("Alice")).ArrivalTime = ClockNow() - arrivedAgo;
         }
         fixture.Form->LoggedIn = loggedIn;
         const int row = fixture.AddEntry(QStringLiteral("alice"), rooms, client, messages);
@@ -228,22 +234,73 @@ private Q_SLOTS:
         fixture.Watch(QStringLiteral("alice"), false);
         fixture.AddEntry(QStringLiteral("alice"), {{"Lobby", "1", 0}});
         fixture.Form->LoggedIn = true;
-        TArrivalRecord& arrival = fixture.Form->ArrivalList.Add(QStringLiteral("alice"));
+        fixture.Form->ArrivalList.Add(QStringLiteral("alice")).ArrivalTime = ClockNow();
+        fixture.Form->ArrivalsChanged();
         QVERIFY(fixture.ShowWindow());
         TPaintCounter counter;
         fixture.List().viewport()->installEventFilter(&counter);
         QTest::qWait(50);
         counter.Paints = 0;
 
-        for (int tick = 0; tick < 10; ++tick) {
-            fixture.Form->ControlTimerTimer();
+        for (int second = 0; second < 59; ++second) {
+            StepClock(1000);
             QCoreApplication::processEvents();
         }
         QCOMPARE(counter.Paints, 0);
 
-        arrival.ArrivalTicks = 300; // the last tick of the first minute: the user stops being new
-        fixture.Form->ControlTimerTimer();
+        StepClock(1000); // the end of the first minute: the user stops being new
         QTRY_COMPARE(counter.Paints, 1);
+    }
+
+    void entryIsSpoken_data() {
+        QTest::addColumn<bool>("loggedIn");
+        QTest::addColumn<TTestRooms>("rooms");
+        QTest::addColumn<bool>("client");
+        QTest::addColumn<int>("arrivedAgo"); // milliseconds; NoRecord: never seen on-line in this run
+        QTest::addColumn<bool>("messages");
+        QTest::addColumn<QString>("spoken");
+
+        const int limit = 10 * 60000; // StatusRefresh 10
+        QTest::newRow("in a room") << true << TTestRooms{{"Lobby", "1", 5}} << false << limit << false
+                                   << "alice, v místnosti, 5 minut bez činnosti";
+        QTest::newRow("newly arrived in two rooms and the client: the smallest idle")
+            << true << TTestRooms{{"Lobby", "1", 12}, {"Bar", "2", 3}} << true << 0 << false
+            << "alice, nově příchozí, v místnosti i v klientovi, 3 minuty bez činnosti";
+        QTest::newRow("one minute") << true << TTestRooms{{"Lobby", "1", 1}} << false << limit << false
+                                    << "alice, v místnosti, 1 minuta bez činnosti";
+        QTest::newRow("on the client only: no idle minutes")
+            << true << TTestRooms{} << true << limit << false << "alice, v klientovi";
+        QTest::newRow("off-line with messages")
+            << true << TTestRooms{} << false << NoRecord << true << "alice, mimo chat, nepřečtené zprávy";
+        QTest::newRow("logged out, seen in this run")
+            << false << TTestRooms{{"Lobby", "1", 5}} << false << 0 << false << "alice, stav neznámý, dříve na chatu";
+        QTest::newRow("logged out, never seen")
+            << false << TTestRooms{} << false << NoRecord << false << "alice, stav neznámý";
+    }
+    void entryIsSpoken() {
+        QFETCH(bool, loggedIn);
+        QFETCH(TTestRooms, rooms);
+        QFETCH(bool, client);
+        QFETCH(int, arrivedAgo);
+        QFETCH(bool, messages);
+        QFETCH(QString, spoken);
+
+        TListFixture fixture;
+        Settings.StatusRefresh = 10;
+        fixture.Watch(QStringLiteral("alice"), false);
+        if (arrivedAgo != NoRecord) {
+            fixture.Form->ArrivalList.Add(QStringLiteral("alice")).ArrivalTime = ClockNow() - arrivedAgo;
+        }
+        fixture.Form->LoggedIn = loggedIn;
+        fixture.AddEntry(QStringLiteral("bob"));
+        const int row = fixture.AddEntry(QStringLiteral("alice"), rooms, client, messages);
+
+        // Asked as a screen reader asks: the list's accessible item in the entry's row, by its name.
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&fixture.List());
+        QVERIFY(list && list->role() == QAccessible::List);
+        QAccessibleInterface* item = list->child(row);
+        QVERIFY(item);
+        QCOMPARE(item->text(QAccessible::Name), spoken);
     }
 };
 

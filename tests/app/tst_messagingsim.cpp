@@ -5,10 +5,15 @@
 #include "messaging/messagememo.h"
 #include "messaging/sendmsgform.h"
 #include "sessionfixture.h"
+#include "store/datafolder.h"
 #include "widgets/application.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -85,14 +90,67 @@ private Q_SLOTS:
         QVERIFY(!form.OnlineListBox->Entries().DetailsAt(entry)->HasMessages);
         QVERIFY(!form.HasStoredMessages);
         QVERIFY(!form.InMsgForm);
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
+    }
+
+    // "&Konec" in the tray while a broadcast runs in the send dialog: the dialog's exec() returns, nothing more is
+    // sent, the log's last line is whole, and the window closes the normal way once the stack has unwound.
+    void quitDuringABroadcast() {
+        KlabosSim::World& world = Fixture->Sim.TheWorld();
+        world.AddUser(QStringLiteral("Kormoran"), QStringLiteral("heslo"), false);
+        for (const char* nick : {"alice", "Bob", "cyril"}) {
+            world.EnterRoom(QString::fromLatin1(nick), QStringLiteral("12"), 1);
+        }
+        Settings.LoginName = QStringLiteral("Kormoran");
+        Settings.LoginPassword = QStringLiteral("heslo");
+        QVERIFY(LogIn());
+        TMainForm& form = *Fixture->Form;
+        QCOMPARE(form.ReplyNicks.size(), 3);
+        const QString logPath = DataFolder() + QStringLiteral("/cvadvert.log");
+        QFile::remove(logPath);
+        QSignalSpy closed(&form, &TMainForm::FormClosed);
+        // The quit comes the moment the stand-in has the first message, before its reply is read.
+        connect(&Fixture->Sim, &KlabosSim::Server::RequestRecorded, &form,
+                [&form](const KlabosSim::RecordedRequest& r) {
+                    if (r.Field(QStringLiteral("akce")) == QLatin1String("vzkaz")) {
+                        form.EndSession->trigger();
+                    }
+                });
+        TModal::SetTestMode(false);
+        // Should the dialog stay open after all, the test fails instead of waiting for ever.
+        bool rescued = false;
+        QTimer rescue;
+        connect(&rescue, &QTimer::timeout, this, [&rescued] {
+            if (auto* stray = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                rescued = true;
+                stray->QDialog::done(QDialog::Rejected);
+            }
+        });
+        rescue.start(NetTimeout);
+        QTimer::singleShot(0, this, [] {
+            auto* dialog = qobject_cast<TSendMsgForm*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QTest::keyClick(dialog->MsgMemo, Qt::Key_F11);
+            dialog->SendToAllCheckBox->setChecked(true);
+            dialog->MsgMemo->setPlainText(QStringLiteral("Ahoj všem"));
+            dialog->SendButton->click();
+        });
+        form.OpenSendMessage(QStringLiteral("alice")); // returns once the quit has closed the dialog
+        TModal::SetTestMode(true);
+        QVERIFY(!rescued);
+        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, NetTimeout);
+        QVERIFY(!form.HTTPClient); // the close query ran
+        QCOMPARE(Fixture->Requests(QStringLiteral("vzkaz")).size(), 1);
+        QFile log(logPath);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray bytes = log.readAll();
+        QVERIFY2(bytes.endsWith("] alice\r\n"), bytes.constData());
     }
 };
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
-    TModal::SetTestMode(true);
-    TDesktop::SetTestMode(true);
+    RecordSeams();
     TestMessagingSim test;
     return QTest::qExec(&test, argc, argv);
 }

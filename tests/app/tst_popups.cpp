@@ -2,10 +2,9 @@
 // highlight's sweep, following the pointer, the warning's twenty steps, and the active window left alone.
 #include "app/abouttokickform.h"
 #include "app/notifyform.h"
+#include "seamrecorder.h"
 #include "store/settings.h"
 #include "widgets/application.h"
-#include "widgets/desktop.h"
-#include "widgets/modal.h"
 
 #include <QCursor>
 #include <QDialog>
@@ -17,7 +16,7 @@
 namespace {
 
 int Beeps() {
-    return int(TDesktop::Calls().count(QStringLiteral("beep")));
+    return int(DesktopCalls().count(QStringLiteral("beep")));
 }
 
 QStringList Shown(const QSignalSpy& spy) {
@@ -44,7 +43,7 @@ private Q_SLOTS:
     void init() {
         Settings = TSettings{};
         Settings.NotifyWait = 1500;
-        TDesktop::ClearCalls();
+        SeamRecord().DesktopCalls.clear();
         QCursor::setPos(300, 200);
     }
 
@@ -234,8 +233,7 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
-    TModal::SetTestMode(true);
-    TDesktop::SetTestMode(true);
+    RecordSeams();
     TestPopups test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -4,6 +4,8 @@
 #include "app/notifyform.h"
 #include "app/onlinelistbox.h"
 #include "sessionfixture.h"
+#include "store/clocktimer.h"
+#include "store/testing.h"
 #include "widgets/application.h"
 #include "widgets/desktop.h"
 #include "widgets/gauge.h"
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -134,10 +137,15 @@ class TestSessionForm : public QObject {
 
 private Q_SLOTS:
     void init() {
+        SetSteppedClock(true);
         Fixture = std::make_unique<TSessionFixture>();
         QVERIFY(Fixture->Start());
     }
-    void cleanup() { Fixture.reset(); }
+    void cleanup() {
+        Fixture.reset();
+        SetSteppedClock(false);
+        TMainForm::SystemTrayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
+    }
 
     void everyThirdUpdateAnnounces_data() {
         QTest::addColumn<bool>("suspended");
@@ -218,14 +226,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("lastMsgId");
         QTest::newRow("one message") << QStringList{"17<20011231235959<alice<Hi<there"} << "alice"
                                      << QStringList{"20011231235959=[31.12.2001 23:59:59] Hi<there"} << "17";
-        QTest::newRow("same time stamp replaces")
+        QTest::newRow("same time stamp: both kept")
             << QStringList{"1<20020101120000<alice<first", "2<20020101120000<alice<second"} << "alice"
-            << QStringList{"20020101120000=[01.01.2002 12:00:00] second"} << "2";
+            << QStringList{"20020101120000=[01.01.2002 12:00:00] first",
+                           "20020101120000-2=[01.01.2002 12:00:00] second"}
+            << "2";
         QTest::newRow("no separators: ignored") << QStringList{"garbage"} << "" << QStringList{} << "0";
-        QTest::newRow("no sender: ignored") << QStringList{"3<20020101120000<"} << "" << QStringList{} << "0";
-        QTest::newRow("300 characters: ignored")
-            << QStringList{"4<20020101120000<alice<" + QString(277, QLatin1Char('x'))} << "alice" << QStringList{}
-            << "0";
+        QTest::newRow("no sender: stepped past") << QStringList{"3<20020101120000<"} << "" << QStringList{} << "3";
+        QTest::newRow("300 characters: a long message, stored")
+            << QStringList{"4<20020101120000<alice<" + QString(277, QLatin1Char('x'))} << "alice"
+            << QStringList{"20020101120000=[01.01.2002 12:00:00] " + QString(277, QLatin1Char('x'))} << "4";
+        QTest::newRow("300 characters of an error page: ignored")
+            << QStringList{"<html><title>ERROR</title>" + QString(274, QLatin1Char('x'))} << "" << QStringList{} << "0";
         QTest::newRow("backslash in the sender stays one key")
             << QStringList{"5<20020101120000<a\\b<x"} << "a\\b" << QStringList{"20020101120000=[01.01.2002 12:00:00] x"}
             << "5";
@@ -241,13 +253,34 @@ private Q_SLOTS:
         }
         QCOMPARE(StoredValues(sender), stored);
         QCOMPARE(Form().LastMsgId, lastMsgId);
-        QCOMPARE(viewerNotices.size(), lastMsgId == QLatin1String("0") ? 0 : replies.size());
+        QCOMPARE(viewerNotices.size(), stored.size());
         // Nothing reached a key outside the sender's own.
         TSysReg& store = SysReg();
         for (const QString& path : store.GetKeyPaths()) {
             QVERIFY2(!path.startsWith(MessagesKey + QLatin1Char('\\')) || path == MessagesKeyOf(sender),
                      qPrintable(path));
         }
+    }
+
+    // The store tool writes while a list update marks the entries: reading the marks does not wait for it, and a
+    // key that cannot be created meanwhile (Bob's) keeps no later entry from its mark.
+    void marksAreReadWhileAnotherProcessWrites() {
+        const QString stamp = QStringLiteral("20020101120000");
+        ::Store(MessagesKeyOf(QStringLiteral("alice")), stamp, QStringLiteral("[01.01.2002 12:00:00] a"));
+        Update(QString());
+        QVERIFY(SysReg().DeleteKey(MessagesKeyOf(QStringLiteral("Bob"))));
+        ::Store(MessagesKeyOf(QStringLiteral("cyril")), stamp, QStringLiteral("[01.01.2002 12:00:00] c"));
+
+        TSysReg tool(SysReg().Folder());
+        QVERIFY(tool.OpenKey(ProductKey, true)); // the write lock, until closed
+        Form().MarkStoredMessages();
+        tool.CloseKey();
+        const TOnlineList& entries = Form().OnlineListBox->Entries();
+        QCOMPARE(entries.NickAt(2), QStringLiteral("cyril"));
+        QVERIFY(entries.DetailsAt(0)->HasMessages);
+        QVERIFY(!entries.DetailsAt(1)->HasMessages);
+        QVERIFY(entries.DetailsAt(2)->HasMessages);
+        QVERIFY(Form().HasStoredMessages);
     }
 
     void unknownSenderBecomesWatched() {
@@ -275,25 +308,95 @@ private Q_SLOTS:
         QCOMPARE(Form().ReplyBuffer, QString(16, QLatin1Char('x')));
     }
 
+    // A user is newly arrived for StatusRefresh minutes; after that nothing more is due for the arrival, also when
+    // the user stays on-line through later updates.
     void arrivalCountStopsAfterTheWindow() {
-        Settings.StatusRefresh = 1; // 300 ticks
+        Settings.StatusRefresh = 1;
         Update(Room("alice", 1, "1"));
-        for (int tick = 0; tick < 305; ++tick) {
-            Form().ControlTimerTimer();
-        }
-        QCOMPARE(Form().ArrivalList.At(0).ArrivalTicks, qint64(301));
+        const TArrivalRecord& arrival = Form().ArrivalList.At(0);
+        StepClock(60000 - 1);
+        QVERIFY(Form().NewlyArrived(arrival));
+        QVERIFY(Form().ArrivalTimer->IsActive());
+        StepClock(1);
+        QVERIFY(!Form().NewlyArrived(arrival));
+        QVERIFY(!Form().ArrivalTimer->IsActive());
+        Update(Room("alice", 1, "1"));
+        QVERIFY(!Form().NewlyArrived(arrival));
+        QVERIFY(!Form().ArrivalTimer->IsActive());
     }
 
     void trayBlinksWhileMessagesAreStored() {
-        Form().ControlTimerTimer();
+        TMainForm::SystemTrayAvailable = +[] { return true; }; // the offscreen platform has none: one stands in
         QCOMPARE(Form().TrayImage, int(TrayNormalImage));
         Form().HasStoredMessages = true;
         QList<int> images;
-        for (int tick = 0; tick < 3; ++tick) {
-            Form().ControlTimerTimer();
+        for (int step = 0; step < 3; ++step) {
+            StepClock(TMainForm::BlinkStep - 1);
+            images << Form().TrayImage;
+            StepClock(1);
             images << Form().TrayImage;
         }
-        QCOMPARE(images, (QList<int>{TrayBlankImage, TrayMessageImage, TrayBlankImage}));
+        QCOMPARE(images, (QList<int>{TrayNormalImage, TrayBlankImage, TrayBlankImage, TrayMessageImage,
+                                     TrayMessageImage, TrayBlankImage}));
+        Form().HasStoredMessages = false;
+        QCOMPARE(Form().TrayImage, int(TrayNormalImage));
+        QVERIFY(!Form().ControlTimer->IsActive());
+    }
+
+    // The reconnect comes once 8.4 s have passed since the last connect in the states where that time counts (a
+    // connect not yet through, a reconnect pending), not while a reply was read.
+    void reconnectComesAfterCountedTime() {
+        TMainForm& form = Form();
+        Settings.AlwaysReconnect = true;
+        form.ConnectionWanted = true;
+        form.Connecting = true;
+        StepClock(3000); // connecting: counted
+        form.Connecting = false;
+        form.Transferring = true;
+        StepClock(20000); // reading a reply: not counted
+        form.Transferring = false;
+        StepClock(TMainForm::ConnectTimeLimit - 3000 - 1);
+        QVERIFY(!form.Connecting);
+        StepClock(1);
+        QVERIFY(form.Connecting);
+    }
+
+    // A timer runs only while something is due or blinks: every flag's change re-derives which.
+    void timersRunOnlyWhileSomethingIsDue_data() {
+        QTest::addColumn<QString>("state"); // the flags set, in this order: W wanted, C connecting, T transferring,
+                                            // L logged in, M stored messages; R reconnect on in the settings dialog
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<bool>("blinking");
+        QTest::addColumn<bool>("watchdog");
+        QTest::newRow("off-line, idle") << "" << true << false << false;
+        QTest::newRow("off-line, wanted, no reconnect") << "W" << true << false << false;
+        QTest::newRow("reconnect pending: NET blinks") << "WR" << true << true << true;
+        QTest::newRow("connecting: the lights blink") << "WC" << true << true << true;
+        QTest::newRow("connecting while transferring: the lights stay") << "WCT" << true << false << false;
+        QTest::newRow("transferring: the green light blinks") << "WT" << true << true << false;
+        QTest::newRow("logged in, idle: nothing until the refresh") << "WLR" << true << false << false;
+        QTest::newRow("messages wait: the tray icon blinks") << "WLM" << true << true << false;
+        QTest::newRow("messages wait without a tray") << "WLM" << false << false << false;
+    }
+    void timersRunOnlyWhileSomethingIsDue() {
+        QFETCH(QString, state);
+        QFETCH(bool, tray);
+        QFETCH(bool, blinking);
+        QFETCH(bool, watchdog);
+        TMainForm& form = Form();
+        TMainForm::SystemTrayAvailable = tray ? +[] { return true; } : +[] { return false; };
+        form.ConnectionWanted = state.contains(u'W');
+        form.Connecting = state.contains(u'C');
+        form.Transferring = state.contains(u'T');
+        form.LoggedIn = state.contains(u'L');
+        form.HasStoredMessages = state.contains(u'M');
+        if (state.contains(u'R')) {
+            Fixture->SettingsForm->AlwaysReconnectCheckBox->setChecked(true);
+            Fixture->SettingsForm->SaveSettings();
+        }
+        QCOMPARE(form.ControlTimer->IsActive(), blinking);
+        QCOMPARE(form.WatchdogTimer->IsActive(), watchdog);
+        QVERIFY(!form.RefreshTimer->IsActive());
     }
 
     void guestIsRefused_data() {
@@ -308,10 +411,10 @@ private Q_SLOTS:
         Settings.AlwaysReconnect = true;
         Form().ConnectSpeedButtonClick();
         QTRY_VERIFY(Form().ErrorBoxes->Idle());
-        QCOMPARE(TModal::Shown().size(), reportErrors ? 1 : 0);
+        QCOMPARE(ShownBoxes().size(), reportErrors ? 1 : 0);
         if (reportErrors) {
-            QCOMPARE(TModal::Shown().first().Text, QStringLiteral("Nemůžete se přihlásit jako host."));
-            QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Chybný login"));
+            QCOMPARE(ShownBoxes().first().Text, QStringLiteral("Nemůžete se přihlásit jako host."));
+            QCOMPARE(ShownBoxes().first().Caption, QStringLiteral("Chybný login"));
         }
         QCOMPARE(Settings.AlwaysReconnect, !reportErrors);
         QVERIFY(!Form().Connecting);
@@ -390,15 +493,16 @@ private Q_SLOTS:
         });
         Form().ConnectSpeedButtonClick();
         QTRY_VERIFY_WITH_TIMEOUT(settled, NetTimeout);
-        QCOMPARE(TModal::Shown().size(), reported ? 1 : 0);
+        QCOMPARE(ShownBoxes().size(), reported ? 1 : 0);
         if (reported) {
-            QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Chyba připojování"));
-            QVERIFY(TModal::Shown().first().Text.endsWith(QStringLiteral("Chyba: 4")));
+            QCOMPARE(ShownBoxes().first().Caption, QStringLiteral("Chyba připojování"));
+            QVERIFY(ShownBoxes().first().Text.endsWith(QStringLiteral("Chyba: 4")));
         }
         QVERIFY(!Form().Connecting && !Form().Transferring);
     }
 
-    void endlessMessageReplyResetsSilently() {
+    // Ended silently, without resetting the session: the next refresh asks again.
+    void endlessMessageReplyEndsSilently() {
         TEndlessServer endless;
         QVERIFY(endless.listen(QHostAddress::LocalHost));
         Form().HTTPClient->ProxyPort = QString::number(endless.serverPort());
@@ -406,10 +510,10 @@ private Q_SLOTS:
         Form().RetrieveInMessages();
         QVERIFY(Form().InMsgBusy);
         QTRY_VERIFY_WITH_TIMEOUT(!Form().InMsgBusy && Fixture->SessionIdle(), 30000);
-        QVERIFY(!Form().LoggedIn); // the session was reset
+        QVERIFY(Form().LoggedIn); // the session was not reset
         QVERIFY(Form().InMsgBuffer.isEmpty());
         QCOMPARE(Form().LastMsgId, QStringLiteral("0"));
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
     }
 
     void refreshCutShortKeepsTheList_data() {
@@ -462,7 +566,7 @@ private Q_SLOTS:
         QCOMPARE(StoredValues(QStringLiteral("alice")), QStringList());
         QCOMPARE(Form().LastMsgId, QStringLiteral("0"));
         QVERIFY(!Form().InMsgBusy); // and the chain does not ask again
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
     }
 
     void everyListEntryGetsAMessageKey() {
@@ -504,8 +608,8 @@ private Q_SLOTS:
         // Closing the dialog asks about the edit, and Yes stores it under Bob.
         TModal::PresetAnswer(QMessageBox::Yes);
         settings.reject();
-        QCOMPARE(TModal::Shown().size(), 1);
-        QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Byla provedena změna"));
+        QCOMPARE(ShownBoxes().size(), 1);
+        QCOMPARE(ShownBoxes().first().Caption, QStringLiteral("Byla provedena změna"));
         TSysReg& store = SysReg();
         store.CloseKey();
         store.OpenKey(NickCommentsKey, false);
@@ -520,8 +624,8 @@ private Q_SLOTS:
         Form().SessionKey = QStringLiteral("k3y");
         Form().LoginPhase = 2;
         Form().ConnectSpeedButtonClick();
-        QTRY_COMPARE_WITH_TIMEOUT(TModal::Shown().size(), 1, 30000);
-        QVERIFY(TModal::Shown().first().Text.endsWith(QStringLiteral("Chyba: 9")));
+        QTRY_COMPARE_WITH_TIMEOUT(ShownBoxes().size(), 1, 30000);
+        QVERIFY(ShownBoxes().first().Text.endsWith(QStringLiteral("Chyba: 9")));
         QVERIFY(Form().ReplyBuffer.isEmpty());
         QVERIFY(!Form().Transferring && !Form().LoggedIn);
     }
@@ -529,8 +633,7 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
-    TModal::SetTestMode(true);
-    TDesktop::SetTestMode(true);
+    RecordSeams();
     TestSessionForm test;
     return QTest::qExec(&test, argc, argv);
 }

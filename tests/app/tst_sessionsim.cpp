@@ -1,8 +1,10 @@
 // The session end to end: the program's own windows on the offscreen platform against the service stand-in, the
-// timers driven by calling their handlers.
+// program's clock stepped by the tests.
 #include "app/notifyform.h"
 #include "app/onlinelistbox.h"
 #include "sessionfixture.h"
+#include "store/clocktimer.h"
+#include "store/testing.h"
 #include "widgets/application.h"
 #include "widgets/desktop.h"
 #include "widgets/modal.h"
@@ -73,10 +75,14 @@ class TestSessionSim : public QObject {
 
 private Q_SLOTS:
     void init() {
+        SetSteppedClock(true);
         Fixture = std::make_unique<TSessionFixture>();
         QVERIFY(Fixture->Start());
     }
-    void cleanup() { Fixture.reset(); }
+    void cleanup() {
+        Fixture.reset();
+        SetSteppedClock(false);
+    }
 
     void loginThenPeopleList() {
         KlabosSim::World& world = Fixture->Sim.TheWorld();
@@ -98,8 +104,8 @@ private Q_SLOTS:
         QCOMPARE(runs.size(), 1);
         QCOMPARE(runs.first().first().toStringList(), QStringList{"alice"});
         QCOMPARE(form.LoginPhase, 2);
-        QVERIFY(form.RefreshTimer->isActive());
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(form.RefreshTimer->IsActive());
+        QVERIFY(ShownBoxes().isEmpty());
         // Retrieval ran once and found nothing.
         QCOMPARE(MessageIdsAsked(*Fixture), QStringList{"0"});
     }
@@ -109,11 +115,9 @@ private Q_SLOTS:
         TMainForm& form = *Fixture->Form;
         const QString key = form.SessionKey;
         Fixture->Sim.TheWorld().EnterRoom(QStringLiteral("Bob"), QStringLiteral("1"), 0);
-        for (int tick = 0; tick < Settings.SessionRefresh; ++tick) {
-            form.RefreshTimerTimer();
-        }
+        StepClock((Settings.SessionRefresh + 1) * 1000 - 1);
         QCOMPARE(Fixture->Requests(QStringLiteral("lidi")).size(), 1);
-        form.RefreshTimerTimer(); // SessionRefresh + 1 seconds after the reply
+        StepClock(1); // SessionRefresh + 1 seconds after the reply
         QTRY_VERIFY_WITH_TIMEOUT(Fixture->Requests(QStringLiteral("lidi")).size() == 2 && form.LoggedIn &&
                                      Fixture->SessionIdle(),
                                  NetTimeout);
@@ -129,9 +133,9 @@ private Q_SLOTS:
         Fixture->SettingsForm->AlwaysReconnectCheckBox->setChecked(true);
         TMainForm& form = *Fixture->Form;
         form.ConnectSpeedButtonClick();
-        QTRY_COMPARE_WITH_TIMEOUT(TModal::Shown().size(), 1, NetTimeout);
-        QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Vyskytla se chyba v přihlašování"));
-        QCOMPARE(TModal::Shown().first().Icon, QMessageBox::Critical);
+        QTRY_COMPARE_WITH_TIMEOUT(ShownBoxes().size(), 1, NetTimeout);
+        QCOMPARE(ShownBoxes().first().Caption, QStringLiteral("Vyskytla se chyba v přihlašování"));
+        QCOMPARE(ShownBoxes().first().Icon, QMessageBox::Critical);
         QVERIFY(!Settings.AlwaysReconnect);
         QVERIFY(!Fixture->SettingsForm->AlwaysReconnectCheckBox->isChecked());
         QVERIFY(form.SessionKey.isEmpty());
@@ -144,28 +148,43 @@ private Q_SLOTS:
         QTest::addColumn<bool>("reportErrors");
         QTest::addColumn<bool>("alwaysReconnect");
         QTest::addColumn<bool>("reported");
-        QTest::newRow("errors reported") << true << true << true;
-        QTest::newRow("wanted without reconnect") << false << false << true;
-        QTest::newRow("silent while reconnecting") << false << true << false;
+        QTest::addColumn<bool>("proxyRefuses"); // else the connection is refused
+        QTest::addColumn<QString>("text");
+        const QString refused = QStringLiteral("Server korektně neodpověděl.\r\nZkontroluje připojení a nastavení "
+                                               "proxy serveru.\r\n\r\nChyba: 10061");
+        QTest::newRow("errors reported") << true << true << true << false << refused;
+        QTest::newRow("wanted without reconnect") << false << false << true << false << refused;
+        QTest::newRow("silent while reconnecting") << false << true << false << false << refused;
+        QTest::newRow("wrong proxy password: the proxy's status")
+            << true << true << true << true
+            << "Proxy server odmítl přihlašovací jméno nebo heslo.\r\nZkontrolujte nastavení proxy serveru.\r\n"
+               "\r\nChyba: HTTP 407 Proxy Authentication Required";
     }
     void refusedConnectionIsReported() {
         QFETCH(bool, reportErrors);
         QFETCH(bool, alwaysReconnect);
         QFETCH(bool, reported);
+        QFETCH(bool, proxyRefuses);
+        QFETCH(QString, text);
         Settings.ReportNetworkErrors = reportErrors;
         Settings.AlwaysReconnect = alwaysReconnect;
-        Fixture->Sim.StopListening();
+        if (proxyRefuses) {
+            Fixture->Sim.SetProxyAuth(QStringLiteral("proxyuser"), QStringLiteral("tajne"));
+            Settings.UsingProxyAuthentization = true;
+            Settings.ProxyLoginName = QStringLiteral("proxyuser");
+            Settings.ProxyPassword = QStringLiteral("spatne");
+        } else {
+            Fixture->Sim.StopListening();
+        }
         TMainForm& form = *Fixture->Form;
         form.ConnectSpeedButtonClick();
         QTRY_VERIFY_WITH_TIMEOUT(Fixture->SessionIdle() && !form.Connecting, NetTimeout);
         // A report comes with the request's end, which has been handled; its box follows from the event loop.
         QTRY_VERIFY_WITH_TIMEOUT(form.ErrorBoxes->Idle(), NetTimeout);
-        QCOMPARE(TModal::Shown().size(), reported ? 1 : 0);
+        QCOMPARE(ShownBoxes().size(), reported ? 1 : 0);
         if (reported) {
-            QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Chyba připojování"));
-            QCOMPARE(TModal::Shown().first().Text,
-                     QStringLiteral("Server korektně neodpověděl.\r\nZkontroluje připojení a nastavení proxy "
-                                    "serveru.\r\n\r\nChyba: 10061"));
+            QCOMPARE(ShownBoxes().first().Caption, QStringLiteral("Chyba připojování"));
+            QCOMPARE(ShownBoxes().first().Text, text);
             QVERIFY(!Settings.AlwaysReconnect);
         }
         QVERIFY(!form.LoggedIn);
@@ -176,12 +195,9 @@ private Q_SLOTS:
         TMainForm& form = *Fixture->Form;
         form.ConnectionWanted = true;
         form.Connecting = true; // a connect that never got through
-        form.TickCounter = 0;
-        for (int tick = 0; tick < 41; ++tick) {
-            form.ControlTimerTimer();
-        }
+        StepClock(TMainForm::ConnectTimeLimit - 1);
         QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 0);
-        form.ControlTimerTimer(); // the 42nd tick restarts it
+        StepClock(1); // 8.4 s after it began, it is restarted
         QTRY_VERIFY_WITH_TIMEOUT(form.LoggedIn && Fixture->SessionIdle(), NetTimeout);
         QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 1);
     }
@@ -196,30 +212,31 @@ private Q_SLOTS:
         Fixture->Sim.StopListening();
         form.ConnectSpeedButtonClick(); // an immediate refresh: refused, silently
         QTRY_VERIFY_WITH_TIMEOUT(!form.LoggedIn && !form.Connecting && Fixture->SessionIdle(), NetTimeout);
-        QVERIFY(TModal::Shown().isEmpty());
-        form.ControlTimerTimer();
+        QVERIFY(ShownBoxes().isEmpty());
         QVERIFY(!form.RedDiodShape->isHidden() && form.GreenDiodShape->isHidden());
-        // "NET" blinks while a reconnect is pending, shown every other tick. The window's own timer may have ticked
-        // during the wait above, so the blink's phase is not known: one of two ticks shows it, the next hides it.
-        if (form.AlwaysReconnectLabel->isHidden()) {
-            form.ControlTimerTimer();
-        }
+        // "NET" blinks while a reconnect is pending: shown at the first step, hidden at the next.
+        QVERIFY(form.AlwaysReconnectLabel->isHidden());
+        StepClock(TMainForm::BlinkStep - 1);
+        QVERIFY(form.AlwaysReconnectLabel->isHidden());
+        StepClock(1);
         QVERIFY(!form.AlwaysReconnectLabel->isHidden());
-        form.ControlTimerTimer();
+        StepClock(TMainForm::BlinkStep);
         QVERIFY(form.AlwaysReconnectLabel->isHidden());
 
+        // The reconnect comes 8.4 s after the refresh began (the time the connect took counts as well).
         QVERIFY(Fixture->Sim.Listen(port));
         const qsizetype peopleBefore = Fixture->Requests(QStringLiteral("lidi")).size();
-        for (int tick = 0; tick < 60 && !form.Connecting && !form.Transferring && !form.LoggedIn; ++tick) {
-            form.ControlTimerTimer();
-        }
+        StepClock(TMainForm::ConnectTimeLimit - 2 * TMainForm::BlinkStep - 1);
+        QVERIFY(!form.Connecting && !form.Transferring);
+        StepClock(1);
+        QVERIFY(form.Connecting);
         QTRY_VERIFY_WITH_TIMEOUT(form.LoggedIn && Fixture->SessionIdle(), NetTimeout);
         // The old key still holds: no new login.
         QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 1);
         QCOMPARE(Fixture->Requests(QStringLiteral("lidi")).size(), peopleBefore + 1);
         QCOMPARE(Fixture->Requests(QStringLiteral("lidi")).last().Field(QStringLiteral("heslo")), key);
-        form.ControlTimerTimer();
         QVERIFY(!form.GreenDiodShape->isHidden() && form.RedDiodShape->isHidden());
+        QVERIFY(form.AlwaysReconnectLabel->isHidden());
     }
 
     void waitingMessagesAreFetchedInTurn() {
@@ -240,7 +257,7 @@ private Q_SLOTS:
         QVERIFY(stranger >= 0);
         QVERIFY(!Fixture->SettingsForm->UserCheckListBox->FlagAt(stranger));
         QVERIFY(form.HasStoredMessages);
-        QVERIFY(TDesktop::Calls().contains(QStringLiteral("beep"))); // no inmsg.wav here
+        QVERIFY(DesktopCalls().contains(QStringLiteral("beep"))); // no inmsg.wav here
 
         TSysReg& store = SysReg();
         store.OpenKey(MessagesKeyOf(QStringLiteral("alice")), false);
@@ -262,6 +279,133 @@ private Q_SLOTS:
         QVERIFY(Fixture->Form->HasStoredMessages);
     }
 
+    // The service may give two messages of one sender the same time stamp: both are kept, in the order they came.
+    // The same message handed out again (same stamp, same text) is kept once.
+    void messagesWithOneTimeStampAreAllKept() {
+        KlabosSim::World& world = Fixture->Sim.TheWorld();
+        world.SetEqualStamps(true);
+        for (const char* text : {"První", "Druhá", "Třetí"}) {
+            world.QueueMessage(QStringLiteral("demo"), QStringLiteral("alice"), QString::fromUtf8(text));
+        }
+        QVERIFY(LogIn());
+        const QString key = MessagesKeyOf(QStringLiteral("alice"));
+        const QStringList names = StoredNames(key);
+        QCOMPARE(names.size(), 3);
+        QCOMPARE(names.mid(1), (QStringList{names[0] + "-2", names[0] + "-3"}));
+        QVERIFY(std::get<QString>(StoredValue(key, names[2])).endsWith(QStringLiteral("] Třetí")));
+
+        world.QueueMessage(QStringLiteral("demo"), QStringLiteral("alice"), QStringLiteral("Druhá"));
+        Fixture->Form->ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(Fixture->Requests(QStringLiteral("zpravy")).size() == 6 && Fixture->SessionIdle(),
+                                 NetTimeout);
+        QCOMPARE(StoredNames(key), names);
+    }
+
+    // A message cut short is asked for again at the next refresh, and stepped past only when it comes cut again:
+    // what came of it is stored, marked, the user told, and the messages after it follow.
+    void cutMessageIsSteppedPastWhenCutAgain_data() {
+        QTest::addColumn<int>("cuts"); // how many refreshes in a row get the first message cut in half
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("cut once: read whole at the next refresh") << 1 << "Tahle zpráva přijde useknutá na půl cesty";
+        QTest::newRow("cut twice: what came is kept") << 2 << "Tahle zpr […]";
+    }
+    void cutMessageIsSteppedPastWhenCutAgain() {
+        QFETCH(int, cuts);
+        QFETCH(QString, stored);
+        KlabosSim::Server& sim = Fixture->Sim;
+        sim.TheWorld().QueueMessage(QStringLiteral("demo"), QStringLiteral("alice"),
+                                    QStringLiteral("Tahle zpráva přijde useknutá na půl cesty"));
+        const QString last = QString::number(
+            sim.TheWorld().QueueMessage(QStringLiteral("demo"), QStringLiteral("alice"), QStringLiteral("Ahoj")));
+        connect(&sim, &KlabosSim::Server::RequestRecorded, this, [&sim, &cuts](const KlabosSim::RecordedRequest& r) {
+            if (r.Field(QStringLiteral("akce")) == QLatin1String("lidi") && cuts-- > 0) {
+                sim.DropNext(1, KlabosSim::Server::DropKind::Cut); // the retrieval after this refresh
+            }
+        });
+        TMainForm& form = *Fixture->Form;
+        for (int refresh = 1; refresh <= 3 && form.LastMsgId != last; ++refresh) {
+            form.ConnectSpeedButtonClick();
+            QTRY_VERIFY_WITH_TIMEOUT(Fixture->Requests(QStringLiteral("lidi")).size() == refresh && form.LoggedIn &&
+                                         Fixture->SessionIdle(),
+                                     NetTimeout);
+        }
+        const QString key = MessagesKeyOf(QStringLiteral("alice"));
+        const QStringList names = StoredNames(key);
+        QCOMPARE(names.size(), 2);
+        QVERIFY(std::get<QString>(StoredValue(key, names[0])).endsWith(QStringLiteral("] ") + stored));
+        QCOMPARE(form.LastMsgId, last);
+        QTRY_VERIFY_WITH_TIMEOUT(form.ErrorBoxes->Idle(), NetTimeout);
+        QCOMPARE(ShownBoxes().size(), stored.endsWith(QStringLiteral("[…]")) ? 1 : 0);
+    }
+
+    // A failed retrieval leaves the session as it is: no reconnect sooner than the next refresh, which asks for the
+    // message again.
+    void failedRetrievalWaitsForTheRefresh_data() {
+        QTest::addColumn<bool>("proxyRefuses"); // else the connection is reset
+        QTest::newRow("connection reset") << false;
+        QTest::newRow("proxy refuses the credentials") << true;
+    }
+    void failedRetrievalWaitsForTheRefresh() {
+        QFETCH(bool, proxyRefuses);
+        Settings.ReportNetworkErrors = false;
+        Settings.AlwaysReconnect = true;
+        KlabosSim::Server& sim = Fixture->Sim;
+        const QString id = QString::number(
+            sim.TheWorld().QueueMessage(QStringLiteral("demo"), QStringLiteral("alice"), QStringLiteral("Ahoj")));
+        connect(&sim, &KlabosSim::Server::RequestRecorded, this,
+                [&sim, proxyRefuses](const KlabosSim::RecordedRequest& r) {
+                    if (r.Field(QStringLiteral("akce")) != QLatin1String("lidi")) {
+                        return;
+                    }
+                    if (proxyRefuses) {
+                        sim.SetProxyAuth(QStringLiteral("proxyuser"), QStringLiteral("tajne"));
+                    } else {
+                        sim.DropNext(1, KlabosSim::Server::DropKind::Reset);
+                    }
+                });
+        TMainForm& form = *Fixture->Form;
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!Fixture->Requests(QStringLiteral("zpravy")).isEmpty() && Fixture->SessionIdle(),
+                                 NetTimeout);
+        disconnect(&sim, &KlabosSim::Server::RequestRecorded, this, nullptr);
+        sim.SetProxyAuth(QString(), QString());
+        QVERIFY(form.LoggedIn);
+        QCOMPARE(form.LastMsgId, QStringLiteral("0"));
+        StepClock(TMainForm::ConnectTimeLimit);
+        QVERIFY(!form.Connecting && !form.Transferring);
+        QCOMPARE(Fixture->Requests(QStringLiteral("lidi")).size(), 1);
+        StepClock((Settings.SessionRefresh + 1) * 1000 - TMainForm::ConnectTimeLimit);
+        QTRY_VERIFY_WITH_TIMEOUT(form.LastMsgId == id && Fixture->SessionIdle(), NetTimeout);
+        QCOMPARE(Fixture->Requests(QStringLiteral("lidi")).size(), 2);
+        QCOMPARE(Fixture->Requests(QStringLiteral("get")).size(), 1);
+        QVERIFY(ShownBoxes().isEmpty());
+    }
+
+    // Retrieval never runs beside a session request: asked for meanwhile, it goes out once that request is done.
+    void retrievalWaitsForTheSessionRequest() {
+        QVERIFY(LogIn());
+        TMainForm& form = *Fixture->Form;
+        const QString id = QString::number(Fixture->Sim.TheWorld().QueueMessage(
+            QStringLiteral("demo"), QStringLiteral("alice"), QStringLiteral("Ahoj")));
+        QList<THttpState> sessionStates; // the session client's, whenever a retrieval starts
+        connect(form.InMsgHTTPClient, &THttpClient::OnStateChange, this, [&] {
+            if (form.InMsgHTTPClient->State() == THttpState::NotConnected) {
+                sessionStates << form.HTTPClient->State();
+            }
+        });
+        Fixture->Sim.SetDelay(500); // holds the refresh's reply a while
+        form.ConnectSpeedButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(Fixture->Requests(QStringLiteral("lidi")).size() == 2, NetTimeout);
+        form.RetrieveInMessages();
+        QVERIFY(form.InMsgBusy);
+        QCOMPARE(form.InMsgHTTPClient->State(), THttpState::Ready);
+        Fixture->Sim.SetDelay(0);
+        QTRY_VERIFY_WITH_TIMEOUT(form.LastMsgId == id && Fixture->SessionIdle(), NetTimeout);
+        QVERIFY(!sessionStates.isEmpty());
+        QCOMPARE(sessionStates, QList<THttpState>(sessionStates.size(), THttpState::Ready));
+        QCOMPARE(MessageIdsAsked(*Fixture), (QStringList{"0", "0", id}));
+    }
+
     void messageTheStoreRefusesStaysWithTheService() {
         const QString id = QString::number(Fixture->Sim.TheWorld().QueueMessage(
             QStringLiteral("demo"), QStringLiteral("alice"), QStringLiteral("Ahoj")));
@@ -275,7 +419,7 @@ private Q_SLOTS:
         // Not stored, so not confirmed: the service keeps it.
         QVERIFY(!MessageIdsAsked(*Fixture).contains(id));
         QVERIFY(StoredNames(MessagesKeyOf(QStringLiteral("alice"))).isEmpty());
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
 
         QVERIFY(RunSql("DROP TRIGGER refuse"));
         form.ConnectSpeedButtonClick(); // the next refresh
@@ -288,8 +432,8 @@ private Q_SLOTS:
         TMainForm& form = *Fixture->Form;
         Fixture->Sim.FailNext(1);
         form.ConnectSpeedButtonClick();
-        QTRY_COMPARE_WITH_TIMEOUT(TModal::Shown().size(), 1, NetTimeout);
-        QCOMPARE(TModal::Shown().first().Caption, QStringLiteral("Chybná odezva serveru"));
+        QTRY_COMPARE_WITH_TIMEOUT(ShownBoxes().size(), 1, NetTimeout);
+        QCOMPARE(ShownBoxes().first().Caption, QStringLiteral("Chybná odezva serveru"));
         QVERIFY(Entries(form).isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(Fixture->SessionIdle(), NetTimeout);
         // The next refresh runs as usual.
@@ -306,7 +450,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(Fixture->Requests(QStringLiteral("lidi")).size() == 2 && Fixture->SessionIdle(),
                                  NetTimeout);
         QVERIFY(Entries(form).isEmpty());
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
         QVERIFY(form.SessionKey.isEmpty());
         form.ConnectSpeedButtonClick();
         QTRY_VERIFY_WITH_TIMEOUT(Entries(form).size() == 3 && form.LoggedIn && Fixture->SessionIdle(), NetTimeout);
@@ -346,13 +490,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!form.Transferring && !form.Connecting && Fixture->SessionIdle(), NetTimeout);
         QVERIFY(!form.LoggedIn);
         QVERIFY(Entries(form).isEmpty());
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
         QVERIFY(Settings.AlwaysReconnect);
         disconnect(&sim, &KlabosSim::Server::RequestRecorded, this, nullptr);
 
-        for (int tick = 0; tick < 60 && !form.Connecting && !form.Transferring && !form.LoggedIn; ++tick) {
-            form.ControlTimerTimer();
-        }
+        StepClock(TMainForm::ConnectTimeLimit); // the reconnect
         QTRY_VERIFY_WITH_TIMEOUT(form.LoggedIn && Fixture->SessionIdle(), NetTimeout);
         QCOMPARE(Entries(form).size(), 3);
     }
@@ -381,20 +523,20 @@ private Q_SLOTS:
         form.ConnectSpeedButtonClick();
         if (refused) {
             QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 2, NetTimeout); // the login, then the refused people request
-            QTRY_COMPARE_WITH_TIMEOUT(TModal::Shown().size(), 1, NetTimeout);
-            QVERIFY(TModal::Shown().first().Text.endsWith(QStringLiteral("Chyba: 10061")));
+            QTRY_COMPARE_WITH_TIMEOUT(ShownBoxes().size(), 1, NetTimeout);
+            QVERIFY(ShownBoxes().first().Text.endsWith(QStringLiteral("Chyba: 10061")));
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(!Fixture->Requests(QStringLiteral("lidi")).isEmpty() && form.Transferring,
                                      NetTimeout);
             form.ConnectSpeedButtonClick(); // stop
             QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 2, NetTimeout);
-            QVERIFY(TModal::Shown().isEmpty());
+            QVERIFY(ShownBoxes().isEmpty());
         }
         disconnect(&sim, &KlabosSim::Server::RequestRecorded, this, nullptr);
         // The login is not complete: no list was built from the missing reply, and nothing more went out.
         QVERIFY(!form.LoggedIn);
         QCOMPARE(form.LoginPhase, 1);
-        QVERIFY(!form.RefreshTimer->isActive());
+        QVERIFY(!form.RefreshTimer->IsActive());
         QVERIFY(Entries(form).isEmpty());
         QVERIFY(!form.InMsgBusy);
         QVERIFY(Fixture->Requests(QStringLiteral("zpravy")).isEmpty());
@@ -501,7 +643,7 @@ private Q_SLOTS:
         bool settled = false;
         // Runs right after the window's own handler, in the same emission.
         connect(form.HTTPClient, &THttpClient::OnRequestDone, this, [&] {
-            boxesInHandler = TModal::Shown().size();
+            boxesInHandler = ShownBoxes().size();
             reconnectInHandler = Settings.AlwaysReconnect;
             QMetaObject::invokeMethod(
                 this, [&settled] { settled = true; }, Qt::QueuedConnection);
@@ -510,8 +652,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(settled, NetTimeout);
         QCOMPARE(boxesInHandler, 0);
         QVERIFY(!reconnectInHandler);
-        QCOMPARE(TModal::Shown().size(), 1);
-        QCOMPARE(TModal::Shown().first().Caption, caption);
+        QCOMPARE(ShownBoxes().size(), 1);
+        QCOMPARE(ShownBoxes().first().Caption, caption);
     }
 
     void failureRepeatedWhileItsBoxIsOpenAddsNoBox() {
@@ -579,7 +721,7 @@ private Q_SLOTS:
         });
         form.ConnectSpeedButtonClick();
         QTRY_VERIFY_WITH_TIMEOUT(settled, NetTimeout);
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
         QVERIFY(!Settings.AlwaysReconnect);
     }
 
@@ -591,14 +733,13 @@ private Q_SLOTS:
         form.ConnectSpeedButtonClick();
         QVERIFY(!form.Transferring && !form.Connecting && !form.ConnectionWanted);
         QVERIFY(Fixture->SessionIdle());
-        QVERIFY(TModal::Shown().isEmpty());
+        QVERIFY(ShownBoxes().isEmpty());
     }
 };
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
-    TModal::SetTestMode(true);
-    TDesktop::SetTestMode(true);
+    RecordSeams();
     TestSessionSim test;
     return QTest::qExec(&test, argc, argv);
 }

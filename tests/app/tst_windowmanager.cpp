@@ -1,5 +1,5 @@
-// The real program on a virtual X display under a real window manager (Openbox): what its title bar offers and the
-// name it gives itself. Skipped where Xvfb or Openbox is missing.
+// The real program on a virtual X display under a real window manager (Openbox): what its title bar offers, the
+// name it gives itself, and its tray icon in a tray that comes later. Skipped where Xvfb or Openbox is missing.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -32,6 +32,7 @@ class TestWindowManager : public QObject {
     QProcess Server;
     QProcess WindowManager;
     QProcess Program;
+    QProcess Tray;
     QByteArray Display;
     xcb_connection_t* Connection = nullptr;
     xcb_window_t Root = 0;
@@ -69,6 +70,27 @@ class TestWindowManager : public QObject {
         }
         return 0;
     }
+    // The class part of the window's WM_CLASS (instance and class, each ended by a NUL).
+    QByteArray WindowClass(xcb_window_t window) {
+        return Property(window, "WM_CLASS", XCB_ATOM_STRING).split('\0').value(1);
+    }
+    // Whether a window of the program sits somewhere inside a window of the tray program, below this one.
+    bool HoldsEmbeddedIcon(xcb_window_t window, bool insideTray) {
+        const TReply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(Connection, xcb_query_tree(Connection, window), nullptr));
+        if (!tree) {
+            return false;
+        }
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int index = 0; index < xcb_query_tree_children_length(tree.get()); ++index) {
+            const QByteArray windowClass = WindowClass(children[index]);
+            if ((insideTray && windowClass == "Cvrlik") ||
+                HoldsEmbeddedIcon(children[index], insideTray || windowClass == "trayer")) {
+                return true;
+            }
+        }
+        return false;
+    }
     // Every process the test starts ends with the test, also when the test itself dies.
     static void EndsWithTheTest(QProcess& process) {
         process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
@@ -103,7 +125,7 @@ private Q_SLOTS:
         QVERIFY(suppressions.open(QIODevice::WriteOnly));
         suppressions.write("leak:libdbus-1.so\n");
         suppressions.close();
-        for (QProcess* process : {&Server, &WindowManager, &Program}) {
+        for (QProcess* process : {&Server, &WindowManager, &Program, &Tray}) {
             EndsWithTheTest(*process);
         }
         // The server picks a free display and names it on its output once it takes connections.
@@ -141,7 +163,7 @@ private Q_SLOTS:
         if (Connection) {
             xcb_disconnect(Connection);
         }
-        for (QProcess* process : {&WindowManager, &Server}) {
+        for (QProcess* process : {&Tray, &WindowManager, &Server}) {
             if (process->state() == QProcess::Running) {
                 process->terminate();
                 process->waitForFinished(30000);
@@ -195,6 +217,21 @@ private Q_SLOTS:
         const QList<xcb_atom_t> allowed = Atoms(dialog, "_NET_WM_ALLOWED_ACTIONS", XCB_ATOM_ATOM);
         QVERIFY(allowed.contains(Atom("_NET_WM_ACTION_CLOSE")));
         QVERIFY(!allowed.contains(Atom("_NET_WM_ACTION_MINIMIZE")));
+    }
+
+    // Started before the panel, as at a login where the program wins the race: the icon goes into the tray that
+    // appears later.
+    void trayAppearingLaterGetsTheIcon() {
+        const QString tray = QStandardPaths::findExecutable(QStringLiteral("trayer"));
+        if (tray.isEmpty()) {
+            QSKIP("needs trayer");
+        }
+        QVERIFY(!HoldsEmbeddedIcon(Root, false));
+        Tray.setProcessEnvironment(Environment());
+        Tray.start(tray, {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                          QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request")});
+        QVERIFY(Tray.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(HoldsEmbeddedIcon(Root, false), StartTimeout);
     }
 };
 

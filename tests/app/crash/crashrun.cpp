@@ -232,8 +232,8 @@ bool TCrashRun::KillTool() {
 }
 
 bool TCrashRun::CheckToolChangeWhole(TSysReg& store) {
-    // Round R of the tool replaces the values of round R - 1 in one sequence per key: after a kill, either round R's
-    // values are all there and R - 1's gone, or none of round R's is there.
+    // Round R of the tool replaces the values of round R - 1 in one transaction: after a kill, either round R's
+    // values are all there and R - 1's gone, or none of round R's is there, in each key.
     bool whole = true;
     for (const auto& [key, nicks] : {std::pair{NickListKey, true}, std::pair{ToolMessagesKey, false}}) {
         const int now = ToolValuesPresent(store, key, ToolRound, nicks);

@@ -41,19 +41,30 @@ QString Unescaped(const QString& field) {
 
 } // namespace
 
+QHash<qint64, TProcessFigures> ThreadFiguresOf(qint64 pid) {
+    QHash<qint64, TProcessFigures> threads;
+    const QString folder = QStringLiteral("/proc/%1/task/").arg(pid);
+    const QStringList tasks = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& task : tasks) {
+        TProcessFigures& figures = threads[task.toLongLong()];
+        figures.CpuNs = ReadProcFile(folder + task + QStringLiteral("/schedstat")).split(' ').first().toLongLong();
+        const QByteArray status = ReadProcFile(folder + task + QStringLiteral("/status"));
+        figures.Wakeups = StatusField(status, "voluntary_ctxt_switches");
+        figures.Preemptions = StatusField(status, "nonvoluntary_ctxt_switches");
+    }
+    return threads;
+}
+
 TProcessFigures ProcessFiguresOf(qint64 pid) {
     TProcessFigures figures;
-    const QString folder = QStringLiteral("/proc/%1").arg(pid);
-    figures.ResidentKb = StatusField(ReadProcFile(folder + QStringLiteral("/status")), "VmRSS");
-    const QStringList tasks = QDir(folder + QStringLiteral("/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& task : tasks) {
-        const QString taskFolder = folder + QStringLiteral("/task/") + task;
-        figures.CpuNs += ReadProcFile(taskFolder + QStringLiteral("/schedstat")).split(' ').first().toLongLong();
-        const QByteArray status = ReadProcFile(taskFolder + QStringLiteral("/status"));
-        figures.Wakeups += StatusField(status, "voluntary_ctxt_switches");
-        figures.Preemptions += StatusField(status, "nonvoluntary_ctxt_switches");
+    figures.ResidentKb = StatusField(ReadProcFile(QStringLiteral("/proc/%1/status").arg(pid)), "VmRSS");
+    const QHash<qint64, TProcessFigures> threads = ThreadFiguresOf(pid);
+    for (const TProcessFigures& thread : threads) {
+        figures.CpuNs += thread.CpuNs;
+        figures.Wakeups += thread.Wakeups;
+        figures.Preemptions += thread.Preemptions;
     }
-    figures.Threads = int(tasks.size());
+    figures.Threads = int(threads.size());
     return figures;
 }
 
@@ -110,11 +121,7 @@ void TProgramRun::Prepare(const TRunSettings& settings) {
         store.WriteBool(nick, settings.Announced.contains(nick));
     }
     store.CloseKey();
-    if (settings.TimeDivisor > 0) {
-        store.OpenKey(TestingKey, true);
-        store.WriteInteger(QStringLiteral("TimeDivisor"), settings.TimeDivisor);
-        store.CloseKey();
-    }
+    TimeDivisor = settings.TimeDivisor;
 }
 
 bool TProgramRun::Start(const QString& platform, const QString& display) {
@@ -124,10 +131,20 @@ bool TProgramRun::Start(const QString& platform, const QString& display) {
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Home.filePath(QStringLiteral("runtime")));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.qpa.*=false"));
+    environment.remove(TimeDivisorVariable);
+    if (TimeDivisor > 0) {
+        environment.insert(TimeDivisorVariable, QString::number(TimeDivisor));
+    }
     // No session bus: desktop notifications would go to whatever bus the caller has.
     environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     if (!display.isEmpty()) {
         environment.insert(QStringLiteral("DISPLAY"), display);
+        // Under a sanitizer build: the system's D-Bus library, which the X platform loads, keeps a buffer to the end.
+        QFile suppressions(Home.filePath(QStringLiteral("lsan.supp")));
+        if (suppressions.open(QIODevice::WriteOnly)) {
+            suppressions.write("leak:libdbus-1.so\n");
+        }
+        environment.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=") + suppressions.fileName());
     }
     Process.setProcessEnvironment(environment);
     Process.setWorkingDirectory(Home.path());

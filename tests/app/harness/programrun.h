@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QProcess>
 #include <QString>
@@ -16,7 +17,7 @@ struct TRunSettings {
     bool AlwaysReconnect = true;
     QStringList Watched;
     QStringList Announced;  // of the watched, those announced on arrival
-    qint32 TimeDivisor = 0; // 0: no test run (the key stays out of the store)
+    qint32 TimeDivisor = 0; // 0: no test run (the program's environment says nothing of it)
 };
 
 // One line of the program's test record (store/testing.h).
@@ -54,7 +55,8 @@ public:
     QString DataFolder() const;
     QString RecordPath() const;
 
-    // Writes the settings and the watched users into the store.
+    // Writes the settings and the watched users into the store; the time divisor goes to the environment Start
+    // gives the program.
     void Prepare(const TRunSettings& settings);
     // Starts on the platform (offscreen, or xcb with DISPLAY given); false when it does not start.
     bool Start(const QString& platform = QStringLiteral("offscreen"), const QString& display = QString());
@@ -76,7 +78,10 @@ private:
     QTemporaryDir Home;
     QProcess Process;
     qint64 StartMs = 0;
+    qint32 TimeDivisor = 0;
 };
 
-// The figures of a process by its id: zeros for one that is gone.
+// The figures of a process by its id: zeros for one that is gone. A thread that has ended is no longer counted.
 TProcessFigures ProcessFiguresOf(qint64 pid);
+// The same per thread, by thread id (ResidentKb and Threads left at zero).
+QHash<qint64, TProcessFigures> ThreadFiguresOf(qint64 pid);
