@@ -38,78 +38,12 @@ rm -rf "$demo/prefix"
 cmake --install "$top/build" --prefix "$demo/prefix" >/dev/null
 program="$demo/prefix/bin/cvrlik"
 
-# The stand-in, on a free port; its first line of output is "port N".
-"$sim" --port 0 --seed "${KLABOS_SIM_SEED:-1}" >"$demo/klabos-sim.out" 2>"$demo/klabos-sim.log" &
-sim_pid=$!
-stop_sim() {
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-}
+# The stand-in, on a free port, and the demo profile that reaches it.
+. "$top/scripts/lib/demo-world.sh"
 trap stop_sim EXIT
-
-port=""
-for _ in $(seq 100); do
-    if read -r word number <"$demo/klabos-sim.out" 2>/dev/null && [ "$word" = port ]; then
-        port="$number"
-        break
-    fi
-    if ! kill -0 "$sim_pid" 2>/dev/null; then
-        break
-    fi
-    sleep 0.1
-done
-if [ -z "$port" ]; then
-    echo "demo: klabos-sim did not start:" >&2
-    cat "$demo/klabos-sim.log" >&2
-    exit 1
-fi
-
-product='SOFTWARE\Velmor\Cvrlik'
-nicks='SOFTWARE\Velmor\Cvrlik\Nick List'
-set_string() { "$store" set "$product" "$1" --string "$2" >/dev/null; }
-set_int() { "$store" set "$product" "$1" --int "$2" >/dev/null; }
-
-set_string LoginName demo
-# The store tool keeps the password in the scrambled form the program reads.
-"$store" set "$product" LoginPassword --password demo >/dev/null
-set_int RememberPassword 1
-set_int UsingProxy 1
-set_string ProxyServer 127.0.0.1
-set_int ProxyPort "$port"
-set_int UsingProxyAuthentization 0
-set_string ProxyLoginName ""
-set_string ProxyPassword ""
-set_int AutoConnectOnStartup 1
-set_int DisplayOnStart 1
-set_int SessionRefresh 20
-set_int StatusRefresh 3
-set_int NotifyDivisor 1
-set_int NotifyWait 2500
-set_int NotifyNewUsersOnly 1
-set_int ReportNetworkErrors 1
-set_int AlwaysReconnect 1
-set_int EasyMouseMode 1
-set_int AboutToKickWarning 1
-set_int AboutToKickWarningTime 15
-
-# The watched users, each with its notify flag. The user's own nick is watched too, so its idle time counts for
-# the idle-kick warning; nicks that leave a message without being watched join the list by themselves.
-while IFS='|' read -r nick flag; do
-    "$store" set "$nicks" "$nick" --int "$flag" >/dev/null
-done <<'EOF'
-demo|0
-Anička|1
-Bára|1
-Cipísek|0
-Dědek|1
-Ema|1
-Ferda "Mravenec"|1
-Gustav|0
-Hanka|1
-Jirka_77|1
-Žlutý kůň|1
-Lucie|0
-EOF
+start_sim "$sim" "$demo" --seed "${KLABOS_SIM_SEED:-1}"
+port="$sim_port"
+write_demo_profile "$store" "$port"
 
 cat <<EOF
 demo: klabos-sim listens on 127.0.0.1:$port (log: $demo/klabos-sim.log); the program uses it as its HTTP proxy.

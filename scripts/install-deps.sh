@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and the demo need. Quiet and quick when nothing is missing.
 # With --fuzz also the compiler and runtime that the libFuzzer targets need (scripts/fuzz.sh asks for them); they are
-# left out otherwise, as the tests and the demo do without them.
+# left out otherwise, as the tests and the demo do without them. With --desktops also what the Wayland and
+# accessibility checks run (scripts/check-wayland.sh, scripts/check-accessibility.sh); with --package what making
+# and checking the Debian package needs beyond its build dependencies (scripts/package.sh, check-package.sh).
 set -euo pipefail
 
 packages=(
@@ -12,12 +14,16 @@ packages=(
     xvfb xauth x11-utils
     libxcb1-dev openbox xdotool
     dbus-daemon
+    qt6-wayland
+    desktop-file-utils appstream man-db
 )
 for argument in "$@"; do
     case "$argument" in
     --fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
+    --desktops) packages+=(weston at-spi2-core python3-pyatspi trayer imagemagick) ;;
+    --package) packages+=(dpkg-dev debhelper lintian) ;;
     *)
-        echo "usage: $0 [--fuzz]" >&2
+        echo "usage: $0 [--fuzz] [--desktops] [--package]" >&2
         exit 2
         ;;
     esac

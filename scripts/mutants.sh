@@ -26,7 +26,7 @@ src/store/sysreg.cpp @@ WHERE key_id = ?1 ORDER BY id" @@ WHERE key_id = ?1 ORDE
 src/net/asyncsocket.cpp @@ size_t(Outgoing.size() - OutgoingSent), MSG_NOSIGNAL); @@ size_t(Outgoing.size() - OutgoingSent), 0); @@ tst_httpclient @@ a write into a reset connection raises SIGPIPE
 src/net/asyncsocket.cpp @@ if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) { @@ if (false) { @@ tst_httpclient @@ a full send buffer counts as a failed connection
 src/net/requestheader.cpp @@ if (fields.ViaProxy && !fields.ProxyUsername.isEmpty()) @@ if (!fields.ProxyUsername.isEmpty()) @@ tst_httpclient @@ proxy credentials sent to the server itself
-src/net/asyncsocket.cpp @@ if (!LookupActive || serial != LookupSerial) @@ if (!LookupActive) @@ tst_namelookup @@ a cancelled lookup's answer taken for the next lookup's
+src/net/nameresolver.cpp @@ Requests.erase(ticket); @@ (void)ticket; @@ tst_namelookup @@ a cancelled lookup's answer taken for the next lookup's
 src/session/protocol.cpp @@ compare(QLatin1String("KLIENT"), Qt::CaseInsensitive) == 0) { @@ compare(QLatin1String("KLIENT"), Qt::CaseSensitive) == 0) { @@ tst_protocol @@ a client record in lower case is not one
 src/session/onlinelistupdate.cpp @@ return QString::compare(left.Nick, right.Nick, Qt::CaseInsensitive) < 0; @@ return QString::compare(left.Nick, right.Nick, Qt::CaseSensitive) < 0; @@ tst_listupdate @@ capitals sorted before small letters in the list
 src/widgets/queuedboxes.cpp @@ if (Stopped || Open.contains(box) || Waiting.contains(box)) { @@ if (Stopped || Open.contains(box)) { @@ tst_modal @@ the same report waiting twice opens two boxes
@@ -34,6 +34,19 @@ src/widgets/modal.cpp @@ for (auto button : {QMessageBox::Cancel, QMessageBox::N
 src/widgets/anchors.cpp @@ length = qMax(0, length + delta); @@ length = length + delta; @@ tst_mainform @@ a control shrunk below nothing gets a negative width
 src/settings/userchecklistbox.cpp @@ return QString::compare(left, right, Qt::CaseInsensitive) < 0; @@ return QString::compare(left, right, Qt::CaseSensitive) < 0; @@ tst_userchecklistbox @@ the watched users sorted with capitals first
 src/settings/userchecklistbox.cpp @@ if (QString::compare(item(index)->text(), nick, Qt::CaseInsensitive) == 0) { @@ if (item(index)->text() == nick) { @@ tst_userchecklistbox @@ a nick looked up with regard to letter case
+src/app/startoptions.cpp @@ ++at; // the value @@ // the value @@ tst_program @@ a toolkit option's value taken for an option of the program
+src/app/program.cpp @@ if (const std::optional<int> answered = AnswerStartOptions(options)) { @@ if (const std::optional<int> answered = std::optional<int>()) { @@ tst_program @@ --version and --help left to a program that needs a display
+src/app/program.cpp @@ return wayland ? QByteArrayLiteral("wayland;xcb") : QByteArray(); @@ return wayland ? QByteArrayLiteral("xcb") : QByteArray(); @@ tst_mainform @@ a Wayland session forced through XWayland
+src/app/desktopnotifier.cpp @@ hints.insert(QStringLiteral("desktop-entry"), QStringLiteral(CVRLIK_APP_ID)); @@ hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("cvrlik")); @@ tst_desktopnotifier @@ notifications name a desktop entry the program does not ship
+src/app/onlinelistbox.cpp @@ if (role == Qt::AccessibleTextRole && SpokenTextOf) { @@ if (false) { @@ tst_listpainting @@ a screen reader hears the nick alone
+src/app/entrylook.cpp @@ if (count == 1) { @@ if (count == 0) { @@ tst_listpainting @@ one idle minute read with the plural
+src/app/onlinelistbox.cpp @@ (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) @@ false @@ tst_listactions @@ Shift+F10 opens no nick menu
+src/app/mainformmenu.cpp @@ RunDoubleClickAction(false); @@ RunDoubleClickAction(Settings.EasyMouseMode); @@ tst_listactions @@ Enter does nothing in the easy mouse mode
+src/app/mainformmenu.cpp @@ NickPopupMenu->setActiveAction(action); @@ (void)action; @@ tst_listactions @@ the nick menu from the keyboard opens with no item active
+src/settings/settingsformstore.cpp @@ StartAtLoginCheckBox->setChecked(TAutostartEntry().IsOn()); @@ StartAtLoginCheckBox->setChecked(isVisible() ? StartAtLoginCheckBox->isChecked() : TAutostartEntry().IsOn()); @@ tst_settingsdialog @@ the start-at-login box read from the file only when the dialog is made
+src/settings/settingsformstore.cpp @@ SaveStartAtLogin(); @@ (void)0; @@ tst_settingsdialog @@ OK and Apply leave the login entry as it was
+src/settings/autostartentry.cpp @@ (key == "Hidden" && value == "true") || @@ (false) || @@ tst_settingsdialog @@ a login entry the desktop switched off shows on
+src/settings/autostartentry.cpp @@ escaped += QStringLiteral("\\\\"); @@ escaped += character; @@ tst_settingsdialog @@ a backslash in the login entry's Exec line not escaped
 src/messaging/inmsgform.cpp @@ if (index >= 0 && list->DetailsAt(index)->Rooms) { @@ if (index >= 0 && !list->DetailsAt(index)->IsClient) { @@ tst_inmsgform @@ the reply to an off-line sender preselects the chat
 src/messaging/messagerequest.cpp @@ escapeLeft = byte == '%' && escapeLeft == 0 ? 2 : qMax(0, escapeLeft - 1); @@ escapeLeft = byte == '%' && escapeLeft == 0 ? 1 : qMax(0, escapeLeft - 1); @@ tst_messagerequest @@ a message cut between an escape's two digits
 src/app/notifyform.cpp @@ NoticeIndex = 0; @@ ; @@ tst_popups @@ a later announcement run starts where the last one ended
@@ -44,6 +57,17 @@ src/app/mainformmenu.cpp @@ NickPopupMenu->popup(OnlineListBox->viewport()->mapT
 src/app/mainformmenu.cpp @@ ReadMessagesClick(); @@ CommentClick(); @@ tst_listactions @@ the read-messages item opens the comment dialog
 src/app/mainformmenu.cpp @@ input.HasRooms = details.Rooms != nullptr; @@ input.HasRooms = !details.IsClient; @@ tst_listactions @@ a double click on an off-line user sends to the chat
 src/app/entrylook.cpp @@ return state.IsClient ? RoomAndClientImage : InRoomImage; @@ return InRoomImage; @@ tst_listpainting @@ a user in a room and on the client drawn as in a room only
+src/store/testing.cpp @@ while (TClockTimer* next = TClockTimer::FirstDue(end)) { @@ if (TClockTimer* next = TClockTimer::FirstDue(end)) { @@ tst_testing @@ a step of the clock fires only the first timer due in it
+src/widgets/modal.cpp @@ (*window)->QDialog::done(QDialog::Rejected); @@ ; @@ tst_modal @@ a dialog that would ask first stays open at a quit, and the program never ends
+src/messaging/sendmsgform.cpp @@ BroadcastLog.WriteLine(); @@ ; @@ tst_broadcast @@ a stopped broadcast leaves half a line in its log
+src/app/mainformtimers.cpp @@ TickCounter += now - TickCountingSince; @@ ; @@ tst_sessionform @@ the time a connect took is forgotten when its reply is read: the reconnect comes late
+src/app/mainformtimers.cpp @@ return lightsBlink || ReconnectPending() || (HasStoredMessages && TrayIcon && SystemTrayAvailable()); @@ return lightsBlink || ReconnectPending(); @@ tst_sessionform @@ the tray icon does not blink while messages wait
+src/app/mainformmessages.cpp @@ if (HTTPClient->State() != THttpState::Ready) { @@ if (false) { @@ tst_sessionsim @@ a retrieval runs beside a session request
+src/app/mainform.cpp @@ RequestQuit(); @@ close(); @@ tst_messagingsim @@ "&Konec" during a broadcast leaves the send dialog open and the program running
+src/app/program.cpp @@ &TMainForm::RequestQuit); @@ &QWidget::close); @@ tst_quitting @@ SIGTERM during a broadcast closes the window under the dialog and leaves half a line in the log
+src/app/mainformmessages.cpp @@ for (int copy = 2; store.ValueExists(name); ++copy) { @@ for (int copy = 2; false; ++copy) { @@ tst_sessionsim @@ a second message with the same time stamp replaces the first
+src/messaging/inmsgform.cpp @@ if (stored) { @@ if (true) { @@ tst_inmsgform @@ a store another program holds clears the sender's mark
+src/messaging/sendmsgform.h @@ return !Expanded && !Broadcasting; @@ return !Expanded; @@ tst_broadcast @@ a broadcast with its controls hidden ends after the first recipient
 LIST
 
 check_only=false
