@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
     TArrivalList arrivals;
     QStringList replyNicks;
     QStringList notifyNicks;
-    const TListUpdateSettings options{QStringLiteral("me"), true, 3000};
+    const TListUpdateSettings options{QStringLiteral("me"), true, 600000};
 
     QElapsedTimer timer;
     qint64 best = std::numeric_limits<qint64>::max();
