@@ -58,6 +58,14 @@ demo: steer the world while it runs, for example:
 demo: the service pages the program opens in the browser load when the browser uses 127.0.0.1:$port as its HTTP proxy.
 EOF
 
+# A termination signal or Ctrl+C that reaches only this script (kill, a closed terminal) is passed on, so the program
+# ends its normal way instead of staying behind without its stand-in.
+"$program" &
+program_pid=$!
+trap 'kill -TERM "$program_pid" 2>/dev/null || true' TERM INT HUP
+while kill -0 "$program_pid" 2>/dev/null; do
+    wait "$program_pid" || true # returns early when a signal is passed on
+done
 status=0
-"$program" || status=$?
+wait "$program_pid" || status=$?
 exit "$status"
